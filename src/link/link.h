@@ -1,0 +1,18 @@
+// Encoder link: the serial port connection and the query protocol.
+#pragma once
+
+#include "plugin/state.h"
+
+namespace ctl {
+
+void ConnectPort();
+void DisconnectPort();
+bool ConfigurePort(plat::Handle port);
+
+// One conversation with the box: "Q" and its 14-byte answer, then "P" and
+// its 4-byte answer when the status query is on.  Returns false when "Q"
+// could not be sent or its answer could not be read: the record then holds
+// no new values.
+bool QueryEncoders(EncoderRecord& record, const Settings& settings);
+
+}  // namespace ctl

@@ -1,0 +1,26 @@
+// Operation 34 and the day number that runs on with the tick count.
+#include <cstring>
+
+#include "plugin/bytes.h"
+#include "plugin/plugin.h"
+
+namespace ctl {
+namespace {
+constexpr double kMillisecondsPerDay = 86400000.0;
+}
+
+void SetHostTime(const std::uint8_t* block) {
+  PluginState& state = State();
+  state.host_time.day_number = bytes::F64(block, 0);
+  std::memcpy(state.host_time.carried, block + 8, sizeof state.host_time.carried);
+  state.tick_base = plat::TickCount();
+}
+
+void AdvanceDayNumber(std::uint32_t tick) {
+  PluginState& state = State();
+  const std::uint32_t elapsed = tick - state.tick_base;  // modulo 2^32
+  state.host_time.day_number = state.host_time.day_number + elapsed / kMillisecondsPerDay;
+  state.tick_base = tick;
+}
+
+}  // namespace ctl

@@ -1,0 +1,124 @@
+// The telescope's object menu, its commands and the host's menu item states.
+#include "calibration/calibration.h"
+#include "link/link.h"
+#include "plugin/bytes.h"
+#include "plugin/messages.h"
+#include "plugin/plugin.h"
+
+namespace ctl {
+namespace {
+
+// Object menu block offsets.
+constexpr std::size_t kObjectName = 8;
+constexpr std::size_t kObjectRa = 544;
+constexpr std::size_t kObjectDec = 552;
+constexpr std::size_t kMenuHandle = 1108;
+constexpr std::size_t kCommandId = 1116;
+
+enum Command : std::int32_t {
+  kCmdAbout = 20000,
+  kCmdCalibrate = 20001,
+  kCmdAdd = 20002,
+  kCmdRemove = 20003,
+  kCmdSight = 20004,
+};
+
+enum MenuItem : std::int32_t {
+  kItemConfigure = 8200,
+  kItemConnect = 8203,
+  kItemDisconnect = 8204,
+  kItemReporting = 8205,
+};
+
+}  // namespace
+
+void BuildObjectMenu(const std::uint8_t* block) {
+  const plat::Handle menu = bytes::U32(block, kMenuHandle);
+  plat::AppendMenu(menu, plat::kMfSeparator, 0, nullptr);
+  plat::AppendMenu(menu, plat::kMfString, kCmdAdd, msg::kMenuAdd);
+  plat::AppendMenu(menu, plat::kMfString, kCmdRemove, msg::kMenuRemove);
+  plat::AppendMenu(menu, plat::kMfString, kCmdSight, msg::kMenuSight);
+  plat::AppendMenu(menu, plat::kMfSeparator, 0, nullptr);
+  plat::AppendMenu(menu, plat::kMfString, kCmdCalibrate, msg::kMenuCalibrate);
+}
+
+void DoObjectMenuCommand(const std::uint8_t* block) {
+  PluginState& state = State();
+  switch (bytes::I32(block, kCommandId)) {
+    case kCmdAbout:
+      ShowMessageById(msg::kString504);
+      break;
+    case kCmdCalibrate:
+      if (state.calibration.count < 2) {
+        plat::MessageBox(0, msg::kNotEnoughText, msg::kNotEnoughCaption,
+                         plat::kMbSystemModal | plat::kMbIconWarning | plat::kMbOk);
+      } else {
+        CalibrateTelescope();
+      }
+      break;
+    case kCmdAdd: {
+      CalibrationEntry entry;
+      FromCountedString(entry.name, block + kObjectName);
+      entry.sighted = 0;
+      entry.catalogue1 = bytes::F64(block, kObjectRa);
+      entry.catalogue2 = bytes::F64(block, kObjectDec);
+      AddCalibrationEntry(entry);
+      break;
+    }
+    case kCmdRemove: {
+      char name[256];
+      FromCountedString(name, block + kObjectName);
+      RemoveCalibrationEntry(name);
+      break;
+    }
+    case kCmdSight: {
+      char name[256];
+      FromCountedString(name, block + kObjectName);
+      EncoderRecord record;
+      // A query that sent or read nothing has already told the user; there
+      // is no encoder position to record, so the sighting is skipped.
+      if (QueryEncoders(record, state.settings)) {
+        SightCalibrationEntry(name, record.angle1, record.angle2);
+      }
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void GetMenuItemState(std::uint8_t* block) {
+  const PluginState& state = State();
+  const std::uint8_t connected = state.connected != 0 ? 1 : 0;
+  bytes::PutU8(block, 5, 0);
+  switch (bytes::I32(block, 0)) {
+    case kItemConfigure:
+      bytes::PutU8(block, 4, 1);
+      break;
+    case kItemConnect:
+      bytes::PutU8(block, 4, connected ? 0 : 1);
+      break;
+    case kItemDisconnect:
+      bytes::PutU8(block, 4, connected);
+      break;
+    case kItemReporting:
+      bytes::PutU8(block, 4, connected);
+      bytes::PutU8(block, 5, state.reporting != 0 ? 1 : 0);
+      break;
+    case 8201:
+    case 8202:
+    case 8206:
+    case 8207:
+      bytes::PutU8(block, 4, 0);
+      break;
+    default:
+      break;
+  }
+}
+
+void ToggleReporting() {
+  PluginState& state = State();
+  state.reporting = state.reporting == 0 ? 1 : 0;
+}
+
+}  // namespace ctl

@@ -1,0 +1,113 @@
+// The plug-in state: every process-wide value of the plug-in, in one
+// instance that lives as long as the library.  Plain records; each value is
+// owned by one subsystem, as noted beside it.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/platform.h"
+
+namespace ctl {
+
+inline constexpr double kPi = 3.141592653589793;
+inline constexpr double kTwoPi = 2.0 * kPi;
+inline constexpr double kHalfPi = kPi / 2.0;
+
+// 16 bytes handed over by operation 34: a day number and 8 bytes carried
+// along unread.
+struct HostTimeRecord {
+  double day_number = 0.0;
+  std::uint8_t carried[8] = {};
+};
+
+// What one query of the box fills; owned by the caller.
+struct EncoderRecord {
+  double angle1 = 0.0;    // first axis (RA or azimuth), radians, uncorrected
+  double angle2 = 0.0;    // second axis (Dec or altitude)
+  double encoder1 = 0.0;  // count as received, then encoder degrees
+  double encoder2 = 0.0;
+  std::int16_t status = 0;  // box status; 255 status query off; 2989 short answer
+};
+
+enum MountType : std::int32_t { kEquatorial = 0, kAltAzimuth = 1 };
+
+// The settings record.  Field order is part of the interface between the
+// subsystems: it is passed whole to every encoder query.
+struct Settings {
+  std::int32_t ResRA = 4096;
+  std::int32_t ResDec = 4096;
+  double RefRA = 0.665777659788;
+  double RefDec = 1.55817662667;
+  double HorizonAz = 0.0;   // horizon reference point, set at each connect
+  double HorizonAlt = 0.0;
+  std::int32_t PCode = 1;
+  std::int32_t MountType = kEquatorial;
+  plat::Handle port = plat::kInvalidHandle;
+  char CommPort[5] = {'C', 'O', 'M', '1', '\0'};
+};
+
+inline constexpr int kCalibrationCapacity = 8;
+
+struct CalibrationEntry {
+  char name[512] = {};
+  std::int32_t sighted = 0;
+  double catalogue1 = 0.0;  // RA, or azimuth once sighted on an alt-azimuth mount
+  double catalogue2 = 0.0;  // Dec, or altitude
+  double encoder1 = 0.0;    // uncorrected angles at the last sighting
+  double encoder2 = 0.0;
+};
+
+struct CalibrationList {
+  std::int32_t count = 0;
+  CalibrationEntry entries[kCalibrationCapacity];
+};
+
+struct PointingCoefficients {
+  double RA = 0.0, RB = 1.0, RC = 0.0;
+  double DA = 0.0, DB = 1.0, DC = 0.0;
+};
+
+inline constexpr double RadiansPerCount(std::int32_t resolution) {
+  return (2.0 * kPi) / static_cast<double>(resolution);
+}
+
+struct PluginState {
+  // Entry and dispatch.
+  plat::Handle module_instance = plat::kInvalidHandle;
+  plat::Handle debug_window = plat::kInvalidHandle;
+  std::uint32_t host_context = 0;
+  // Position reporting.
+  std::uint8_t reporting = 0;
+  std::uint32_t last_report_tick = 0;
+  std::uint8_t* equatorial_report = nullptr;  // plug-in owned, 32-bit address
+  std::uint8_t* horizontal_report = nullptr;
+  // Host time keeping.
+  HostTimeRecord host_time;
+  std::uint32_t tick_base = 0;
+  // Serial connection.
+  std::uint8_t connected = 0;
+  HostTimeRecord connect_time;
+  // Encoder query protocol.
+  std::int16_t link_failures = 0;
+  // Calibration.
+  CalibrationList calibration;
+  PointingCoefficients pointing;
+  // Settings and derived constants.
+  Settings settings;
+  double RadPerCountRA = RadiansPerCount(4096);
+  double RadPerCountDec = RadiansPerCount(4096);
+  // Configuration dialog.
+  char pending_port_digit = '1';
+};
+
+// The one process-wide instance.
+PluginState& State();
+
+// Back to the values of a freshly loaded library (tests use this between cases).
+void ResetState();
+
+// The loader's process-attach notification: keeps the module instance and
+// sets up the plug-in-owned records.
+void OnProcessAttach(plat::Handle module_instance);
+
+}  // namespace ctl

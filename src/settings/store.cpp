@@ -1,0 +1,118 @@
+// The seven persisted settings in the profile section, and the
+// radians-per-count factors derived from the resolutions.
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "settings/settings.h"
+
+namespace ctl {
+namespace {
+
+constexpr std::uint32_t kBufferSize = 512;
+
+// Defaults when a key is missing.
+constexpr const char* kDefaultResRA = "4096";
+constexpr const char* kDefaultResDec = "8192";
+constexpr const char* kDefaultCommPort = "COM1";
+constexpr const char* kDefaultRefRA = "0.665777659788";
+constexpr const char* kDefaultRefDec = "1.55817662667";
+constexpr const char* kDefaultMountType = "EQ";
+constexpr const char* kDefaultPCode = "ON";
+
+// The leading decimal integer of a text, as strtol reads it, 0 when there is
+// none; values beyond 32 bits are held at the nearest end.
+std::int32_t LeadingInteger(const char* text) {
+  const long long value = std::strtoll(text, nullptr, 10);
+  if (value > INT32_MAX) return INT32_MAX;
+  if (value < INT32_MIN) return INT32_MIN;
+  return static_cast<std::int32_t>(value);
+}
+
+// The leading decimal floating-point number of a text.  Only decimal forms
+// are read: hexadecimal, "inf" and "nan" spellings read as the 0 (or the
+// number before them) that a decimal reading gives.
+double LeadingNumber(const char* text) {
+  const char* p = text;
+  while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r' || *p == '\f' || *p == '\v') ++p;
+  char digits[kBufferSize];
+  std::size_t n = 0;
+  if (*p == '+' || *p == '-') digits[n++] = *p++;
+  bool any = false;
+  while (*p >= '0' && *p <= '9' && n < sizeof digits - 8) digits[n++] = *p++, any = true;
+  if (*p == '.') {
+    digits[n++] = *p++;
+    while (*p >= '0' && *p <= '9' && n < sizeof digits - 8) digits[n++] = *p++, any = true;
+  }
+  if (!any) return 0.0;
+  if (*p == 'e' || *p == 'E') {
+    const char* q = p + 1;
+    std::size_t m = n;
+    digits[m++] = 'e';
+    if (*q == '+' || *q == '-') digits[m++] = *q++;
+    if (*q >= '0' && *q <= '9') {
+      while (*q >= '0' && *q <= '9' && m < sizeof digits - 1) digits[m++] = *q++;
+      n = m;
+    }
+  }
+  digits[n] = '\0';
+  const double value = std::strtod(digits, nullptr);
+  return std::isfinite(value) ? value : 0.0;
+}
+
+// A resolution of 0 would make the radians-per-count factor infinite; a
+// stored 0 is taken like a missing key and given the key's default.
+std::int32_t ReadResolution(const char* key, const char* default_text) {
+  char text[kBufferSize];
+  plat::ProfileRead(kProfileSection, key, default_text, text, sizeof text);
+  const std::int32_t value = LeadingInteger(text);
+  return value != 0 ? value : LeadingInteger(default_text);
+}
+
+}  // namespace
+
+int LoadSettings() {
+  PluginState& state = State();
+  Settings& s = state.settings;
+  char text[kBufferSize];
+
+  s.ResRA = ReadResolution("ResRA", kDefaultResRA);
+  s.ResDec = ReadResolution("ResDec", kDefaultResDec);
+
+  plat::ProfileRead(kProfileSection, "CommPort", kDefaultCommPort, s.CommPort, sizeof s.CommPort);
+
+  plat::ProfileRead(kProfileSection, "RefRA", kDefaultRefRA, text, sizeof text);
+  s.RefRA = LeadingNumber(text);
+  plat::ProfileRead(kProfileSection, "RefDec", kDefaultRefDec, text, sizeof text);
+  s.RefDec = LeadingNumber(text);
+
+  plat::ProfileRead(kProfileSection, "MountType", kDefaultMountType, text, sizeof text);
+  s.MountType = std::strcmp(text, "AA") == 0 ? kAltAzimuth : kEquatorial;
+  plat::ProfileRead(kProfileSection, "PCode", kDefaultPCode, text, sizeof text);
+  s.PCode = std::strcmp(text, "ON") == 0 ? 1 : 0;
+
+  state.RadPerCountRA = RadiansPerCount(s.ResRA);
+  state.RadPerCountDec = RadiansPerCount(s.ResDec);
+  return 1;
+}
+
+int SaveSettings() {
+  const Settings& s = State().settings;
+  char text[kBufferSize];
+
+  std::snprintf(text, sizeof text, "%i", s.ResRA);
+  plat::ProfileWrite(kProfileSection, "ResRA", text);
+  std::snprintf(text, sizeof text, "%i", s.ResDec);
+  plat::ProfileWrite(kProfileSection, "ResDec", text);
+  plat::ProfileWrite(kProfileSection, "CommPort", s.CommPort);
+  std::snprintf(text, sizeof text, "%.11f", s.RefRA);
+  plat::ProfileWrite(kProfileSection, "RefRA", text);
+  std::snprintf(text, sizeof text, "%.11f", s.RefDec);
+  plat::ProfileWrite(kProfileSection, "RefDec", text);
+  plat::ProfileWrite(kProfileSection, "MountType", s.MountType == kAltAzimuth ? "AA" : "EQ");
+  plat::ProfileWrite(kProfileSection, "PCode", s.PCode == 1 ? "ON" : "OFF");
+  return 1;
+}
+
+}  // namespace ctl
