@@ -1,0 +1,574 @@
+// The Linux serial port against a real pseudo-terminal: the test holds the
+// master end and plays the device; the port under test is the slave end,
+// reached through a ports/ link in a configuration folder of the test's own.
+
+#include <fcntl.h>
+#include <ftw.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "platform/platform.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double MillisecondsSince(Clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+int RemoveEntry(const char* path, const struct stat*, int, struct FTW*) { return remove(path); }
+
+// Sets an environment variable for the life of the object.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value) : name_(name) {
+    if (const char* old = getenv(name)) old_ = std::string(old);
+    if (value != nullptr) {
+      setenv(name, value, 1);
+    } else {
+      unsetenv(name);
+    }
+  }
+  ~ScopedEnv() {
+    if (old_) {
+      setenv(name_, old_->c_str(), 1);
+    } else {
+      unsetenv(name_);
+    }
+  }
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+std::string MakeTempFolder() {
+  const char* base = getenv("TMPDIR");
+  std::string pattern =
+      std::string(base != nullptr && base[0] != '\0' ? base : "/tmp") + "/controller-serial-XXXXXX";
+  if (mkdtemp(pattern.data()) == nullptr) return {};
+  return pattern;
+}
+
+class PosixSerial : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = MakeTempFolder();
+    ASSERT_FALSE(folder_.empty());
+    ASSERT_EQ(mkdir((folder_ + "/ports").c_str(), 0755), 0);
+    env_.emplace("VELASTRA_CONFIG_DIR", folder_.c_str());
+    ASSERT_EQ(openpty(&master_, &slave_, nullptr, nullptr, nullptr), 0);
+    char name[128] = {};
+    ASSERT_EQ(ptsname_r(master_, name, sizeof name), 0);
+    device_ = name;
+    // The master's own line discipline must not touch what the port sends.
+    termios tio{};
+    ASSERT_EQ(tcgetattr(master_, &tio), 0);
+    cfmakeraw(&tio);
+    ASSERT_EQ(tcsetattr(master_, TCSANOW, &tio), 0);
+    Link("COM7", device_);
+  }
+
+  void TearDown() override {
+    if (port_ != plat::kInvalidHandle) plat::SerialClose(port_);
+    if (master_ >= 0) close(master_);
+    if (slave_ >= 0) close(slave_);
+    env_.reset();
+    if (!folder_.empty()) nftw(folder_.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
+  }
+
+  void Link(const std::string& port, const std::string& target) {
+    ASSERT_EQ(symlink(target.c_str(), (folder_ + "/ports/" + port).c_str()), 0);
+  }
+
+  // Opens COM7 with the plug-in's line settings and the given time-outs.
+  void OpenConfigured(plat::Timeouts timeouts) {
+    port_ = plat::SerialOpen("COM7");
+    ASSERT_NE(port_, plat::kInvalidHandle);
+    plat::LineSettings line;
+    ASSERT_TRUE(plat::SerialBuildLineSettings("baud=9600 parity=N data=8 stop=1", line));
+    line.out_x = true;
+    line.in_x = true;
+    line.dtr_enable = true;
+    line.rts_enable = true;
+    ASSERT_TRUE(plat::SerialSetLineSettings(port_, line));
+    ASSERT_TRUE(plat::SerialSetTimeouts(port_, timeouts));
+  }
+
+  void DeviceSends(const std::string& bytes) {
+    ASSERT_EQ(write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+  }
+
+  // Waits until what the device sent has reached the port's input queue.
+  void WaitForInput(std::size_t count) {
+    const auto start = Clock::now();
+    int queued = 0;
+    while (MillisecondsSince(start) < 2000) {
+      ASSERT_EQ(ioctl(slave_, FIONREAD, &queued), 0);
+      if (queued >= static_cast<int>(count)) return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    FAIL() << "only " << queued << " of " << count << " bytes arrived";
+  }
+
+  // Starts a child process that plays the device: each step waits, then sends.
+  struct Step {
+    int delay_ms;
+    std::string bytes;
+  };
+  pid_t DeviceScript(std::initializer_list<Step> steps) {
+    const pid_t child = fork();
+    if (child == 0) {
+      for (const Step& step : steps) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(step.delay_ms));
+        if (write(master_, step.bytes.data(), step.bytes.size()) < 0) _exit(1);
+      }
+      // Keep the master open in this process until the parent has read.
+      std::this_thread::sleep_for(std::chrono::milliseconds(3000));
+      _exit(0);
+    }
+    return child;
+  }
+
+  static void Finish(pid_t child) {
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+  }
+
+  std::string folder_;
+  std::optional<ScopedEnv> env_;
+  std::string device_;
+  int master_ = -1;
+  int slave_ = -1;
+  plat::Handle port_ = plat::kInvalidHandle;
+};
+
+const plat::Timeouts kPlugInTimeouts{20, 10, 100, 10, 100};
+
+// ---- Opening -------------------------------------------------------------------
+
+TEST_F(PosixSerial, OpensThroughThePortsLink) {
+  port_ = plat::SerialOpen("COM7");
+  ASSERT_NE(port_, plat::kInvalidHandle);
+  EXPECT_NE(port_, plat::Handle{0});
+  EXPECT_TRUE(plat::SerialClose(port_));
+  port_ = plat::kInvalidHandle;
+}
+
+TEST_F(PosixSerial, PortNamesIgnoreCase) {
+  port_ = plat::SerialOpen("com7");
+  EXPECT_NE(port_, plat::kInvalidHandle);
+}
+
+TEST_F(PosixSerial, SecondOpenFailsInThisProcess) {
+  port_ = plat::SerialOpen("COM7");
+  ASSERT_NE(port_, plat::kInvalidHandle);
+  EXPECT_EQ(plat::SerialOpen("COM7"), plat::kInvalidHandle);
+  // Another name for the same device is refused too.
+  Link("COM8", device_);
+  EXPECT_EQ(plat::SerialOpen("COM8"), plat::kInvalidHandle);
+}
+
+TEST_F(PosixSerial, SecondOpenFailsInAnotherProcess) {
+  port_ = plat::SerialOpen("COM7");
+  ASSERT_NE(port_, plat::kInvalidHandle);
+  const pid_t child = fork();
+  if (child == 0) _exit(plat::SerialOpen("COM7") == plat::kInvalidHandle ? 0 : 1);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "a second process opened the port";
+}
+
+TEST_F(PosixSerial, ClosingGivesThePortBack) {
+  port_ = plat::SerialOpen("COM7");
+  ASSERT_NE(port_, plat::kInvalidHandle);
+#ifdef TIOCGEXCL
+  int exclusive = 0;
+  ASSERT_EQ(ioctl(slave_, TIOCGEXCL, &exclusive), 0);
+  EXPECT_EQ(exclusive, 1);
+#endif
+  ASSERT_TRUE(plat::SerialClose(port_));
+#ifdef TIOCGEXCL
+  ASSERT_EQ(ioctl(slave_, TIOCGEXCL, &exclusive), 0);
+  EXPECT_EQ(exclusive, 0) << "the device stays exclusive after closing";
+#endif
+  // Another process can have it now.
+  const pid_t child = fork();
+  if (child == 0) {
+    const plat::Handle h = plat::SerialOpen("COM7");
+    _exit(h != plat::kInvalidHandle && plat::SerialClose(h) ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  port_ = plat::SerialOpen("COM7");
+  EXPECT_NE(port_, plat::kInvalidHandle);
+}
+
+TEST_F(PosixSerial, MissingAndUnsuitablePortsFail) {
+  EXPECT_EQ(plat::SerialOpen("NOPE"), plat::kInvalidHandle);    // no link, not COMn
+  EXPECT_EQ(plat::SerialOpen("COM255"), plat::kInvalidHandle);  // /dev/ttyS254
+  Link("COM3", folder_ + "/nothing-here");
+  EXPECT_EQ(plat::SerialOpen("COM3"), plat::kInvalidHandle);  // dangling link
+  const std::string file = folder_ + "/plain";
+  close(open(file.c_str(), O_CREAT | O_WRONLY, 0644));
+  Link("COM4", file);
+  EXPECT_EQ(plat::SerialOpen("COM4"), plat::kInvalidHandle);  // not a device
+  Link("COM5", "/dev/null");
+  EXPECT_EQ(plat::SerialOpen("COM5"), plat::kInvalidHandle);  // not a terminal
+  Link("COM6", folder_);
+  EXPECT_EQ(plat::SerialOpen("COM6"), plat::kInvalidHandle);  // a folder
+}
+
+TEST_F(PosixSerial, OddNamesFailSafely) {
+  EXPECT_EQ(plat::SerialOpen(nullptr), plat::kInvalidHandle);
+  EXPECT_EQ(plat::SerialOpen(""), plat::kInvalidHandle);
+  EXPECT_EQ(plat::SerialOpen("../ports/COM7"), plat::kInvalidHandle);
+  EXPECT_EQ(plat::SerialOpen(".."), plat::kInvalidHandle);
+  EXPECT_EQ(plat::SerialOpen("."), plat::kInvalidHandle);
+  EXPECT_EQ(plat::SerialOpen(device_.c_str()), plat::kInvalidHandle);  // a path
+  EXPECT_EQ(plat::SerialOpen("COM7/"), plat::kInvalidHandle);
+  EXPECT_EQ(plat::SerialOpen("COM07"), plat::kInvalidHandle);
+  const std::string long_name(100000, 'C');
+  EXPECT_EQ(plat::SerialOpen(long_name.c_str()), plat::kInvalidHandle);
+  const std::string long_com = "COM" + std::string(5000, '1');
+  EXPECT_EQ(plat::SerialOpen(long_com.c_str()), plat::kInvalidHandle);
+}
+
+TEST_F(PosixSerial, EveryCallRefusesABadHandle) {
+  port_ = plat::SerialOpen("COM7");
+  ASSERT_NE(port_, plat::kInvalidHandle);
+  const plat::Handle closed = port_;
+  ASSERT_TRUE(plat::SerialClose(closed));
+  port_ = plat::kInvalidHandle;
+  for (const plat::Handle bad :
+       {plat::kInvalidHandle, plat::Handle{0}, closed, plat::Handle{0x12345}}) {
+    plat::LineSettings line;
+    line.baud = 9600;
+    char buffer[4];
+    std::uint32_t count = 99;
+    EXPECT_FALSE(plat::SerialSetLineSettings(bad, line));
+    EXPECT_FALSE(plat::SerialSetTimeouts(bad, kPlugInTimeouts));
+    EXPECT_FALSE(plat::SerialPurge(bad, 15));
+    EXPECT_FALSE(plat::SerialTransmitChar(bad, 'Q'));
+    EXPECT_FALSE(plat::SerialRead(bad, buffer, sizeof buffer, &count));
+    EXPECT_EQ(count, 0u);
+    EXPECT_FALSE(plat::SerialClose(bad));
+  }
+  // A new port in the same slot does not answer to the old handle.
+  port_ = plat::SerialOpen("COM7");
+  ASSERT_NE(port_, plat::kInvalidHandle);
+  EXPECT_NE(port_, closed);
+  EXPECT_FALSE(plat::SerialClose(closed));
+}
+
+// ---- Line settings ---------------------------------------------------------------
+
+TEST(PosixSerialDefinition, ParsesTheDefinitionString) {
+  plat::LineSettings line;
+  line.out_x = line.in_x = line.outx_cts_flow = line.dtr_enable = line.rts_enable = true;
+  ASSERT_TRUE(plat::SerialBuildLineSettings("baud=9600 parity=N data=8 stop=1", line));
+  EXPECT_EQ(line.baud, 9600u);
+  EXPECT_EQ(line.parity, 'N');
+  EXPECT_EQ(line.data_bits, 8);
+  EXPECT_EQ(line.stop_bits, 1);
+  EXPECT_FALSE(line.out_x);
+  EXPECT_FALSE(line.in_x);
+  EXPECT_FALSE(line.outx_cts_flow);
+  EXPECT_FALSE(line.outx_dsr_flow);
+  EXPECT_FALSE(line.dtr_enable);
+  EXPECT_FALSE(line.rts_enable);
+
+  ASSERT_TRUE(plat::SerialBuildLineSettings("  STOP=2\tData=7 PARITY=e BAUD=19200 ", line));
+  EXPECT_EQ(line.baud, 19200u);
+  EXPECT_EQ(line.parity, 'E');
+  EXPECT_EQ(line.data_bits, 7);
+  EXPECT_EQ(line.stop_bits, 2);
+
+  ASSERT_TRUE(plat::SerialBuildLineSettings("baud=96 xon=on dtr=on rts=off", line));
+  EXPECT_EQ(line.baud, 9600u);
+  EXPECT_TRUE(line.out_x);
+  EXPECT_TRUE(line.in_x);
+  EXPECT_TRUE(line.dtr_enable);
+  EXPECT_FALSE(line.rts_enable);
+}
+
+TEST(PosixSerialDefinition, RefusesBadDefinitionsAndChangesNothing) {
+  for (const char* bad :
+       {"", "   ", "baud=9600 speed=1", "baud=abc", "baud=", "baud=0", "baud=99999999999", "data=9",
+        "data=4", "stop=3", "stop=1.5", "parity=X", "parity=NN", "baud 9600", "=9600",
+        "baud=9600parity=N", "xon=maybe", "baud=-9600"}) {
+    plat::LineSettings line;
+    line.baud = 1234;
+    line.out_x = true;
+    EXPECT_FALSE(plat::SerialBuildLineSettings(bad, line)) << '"' << bad << '"';
+    EXPECT_EQ(line.baud, 1234u) << bad;
+    EXPECT_TRUE(line.out_x) << bad;
+  }
+  plat::LineSettings line;
+  EXPECT_FALSE(plat::SerialBuildLineSettings(nullptr, line));
+}
+
+TEST_F(PosixSerial, AppliesRawLineWithXonXoff) {
+  OpenConfigured(kPlugInTimeouts);
+  termios tio{};
+  ASSERT_EQ(tcgetattr(slave_, &tio), 0);
+  EXPECT_EQ(cfgetospeed(&tio), static_cast<speed_t>(B9600));
+  EXPECT_EQ(cfgetispeed(&tio), static_cast<speed_t>(B9600));
+  EXPECT_EQ(tio.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+  EXPECT_EQ(tio.c_cflag & PARENB, 0u);
+  EXPECT_EQ(tio.c_cflag & CSTOPB, 0u);
+  EXPECT_EQ(tio.c_cflag & CRTSCTS, 0u);
+  EXPECT_EQ(tio.c_cflag & (CLOCAL | CREAD), static_cast<tcflag_t>(CLOCAL | CREAD));
+  EXPECT_EQ(tio.c_iflag & (IXON | IXOFF), static_cast<tcflag_t>(IXON | IXOFF));
+  EXPECT_EQ(tio.c_iflag & (ICRNL | INLCR | IGNCR | ISTRIP | BRKINT | IXANY), 0u);
+  EXPECT_EQ(tio.c_lflag & (ICANON | ECHO | ISIG | IEXTEN), 0u);
+  EXPECT_EQ(tio.c_oflag & OPOST, 0u);
+}
+
+TEST_F(PosixSerial, AppliesOtherLines) {
+  port_ = plat::SerialOpen("COM7");
+  ASSERT_NE(port_, plat::kInvalidHandle);
+  plat::LineSettings line;
+  ASSERT_TRUE(plat::SerialBuildLineSettings("baud=115200 parity=O data=7 stop=2", line));
+  ASSERT_TRUE(plat::SerialSetLineSettings(port_, line));
+  termios tio{};
+  ASSERT_EQ(tcgetattr(slave_, &tio), 0);
+  EXPECT_EQ(cfgetospeed(&tio), static_cast<speed_t>(B115200));
+  // Recent kernels keep a pseudo-terminal at 8 data bits without parity
+  // whatever is asked, so character size and parity are not checked here.
+  EXPECT_EQ(tio.c_iflag & (IXON | IXOFF), 0u);
+
+  line.baud = 12345;  // no such rate
+  EXPECT_FALSE(plat::SerialSetLineSettings(port_, line));
+  line.baud = 9600;
+  line.data_bits = 9;
+  EXPECT_FALSE(plat::SerialSetLineSettings(port_, line));
+}
+
+// ---- Purge and transmit -------------------------------------------------------------
+
+TEST_F(PosixSerial, PurgeDiscardsWhatArrived) {
+  OpenConfigured(kPlugInTimeouts);
+  for (const std::uint32_t flags :
+       {plat::kPurgeRxAbort | plat::kPurgeRxClear | plat::kPurgeTxAbort | plat::kPurgeTxClear,
+        plat::kPurgeTxClear | plat::kPurgeRxClear, plat::kPurgeTxAbort | plat::kPurgeRxAbort}) {
+    DeviceSends("stale");
+    WaitForInput(5);
+    ASSERT_TRUE(plat::SerialPurge(port_, flags)) << flags;
+    char buffer[8];
+    std::uint32_t count = 99;
+    ASSERT_TRUE(plat::SerialRead(port_, buffer, sizeof buffer, &count));
+    EXPECT_EQ(count, 0u) << "purge " << flags << " left bytes behind";
+  }
+  EXPECT_TRUE(plat::SerialPurge(port_, 0));
+  EXPECT_FALSE(plat::SerialPurge(port_, 0x10));
+}
+
+TEST_F(PosixSerial, TransmitsOneCharacter) {
+  OpenConfigured(kPlugInTimeouts);
+  ASSERT_TRUE(plat::SerialTransmitChar(port_, 'Q'));
+  ASSERT_TRUE(plat::SerialTransmitChar(port_, 'P'));
+  pollfd pfd{master_, POLLIN, 0};
+  ASSERT_EQ(poll(&pfd, 1, 2000), 1);
+  char got[2] = {};
+  std::size_t have = 0;
+  const auto start = Clock::now();
+  while (have < 2 && MillisecondsSince(start) < 2000) {
+    const ssize_t n = read(master_, got + have, 2 - have);
+    if (n > 0) have += static_cast<std::size_t>(n);
+  }
+  ASSERT_EQ(have, 2u);
+  EXPECT_EQ(got[0], 'Q');
+  EXPECT_EQ(got[1], 'P');
+}
+
+// ---- The read rule -----------------------------------------------------------------
+
+TEST_F(PosixSerial, CompleteReadReturnsAtOnce) {
+  // Time-outs long enough that waiting for any of them would show.
+  OpenConfigured(plat::Timeouts{2000, 10, 5000, 10, 100});
+  DeviceSends("+01234\t-00567\r");
+  WaitForInput(14);
+  char buffer[14];
+  std::uint32_t count = 0;
+  const auto start = Clock::now();
+  ASSERT_TRUE(plat::SerialRead(port_, buffer, sizeof buffer, &count));
+  EXPECT_LT(MillisecondsSince(start), 1000);
+  ASSERT_EQ(count, 14u);
+  EXPECT_EQ(std::string(buffer, 14), "+01234\t-00567\r");
+}
+
+TEST_F(PosixSerial, CompleteReadOfBytesInFlightReturnsWithTheLast) {
+  OpenConfigured(plat::Timeouts{2000, 10, 5000, 10, 100});
+  const pid_t device = DeviceScript({{50, "+0123"}, {30, "4\t-00"}, {30, "567\r"}});
+  char buffer[14];
+  std::uint32_t count = 0;
+  const auto start = Clock::now();
+  ASSERT_TRUE(plat::SerialRead(port_, buffer, sizeof buffer, &count));
+  const double elapsed = MillisecondsSince(start);
+  Finish(device);
+  EXPECT_EQ(count, 14u);
+  EXPECT_GE(elapsed, 100);
+  EXPECT_LT(elapsed, 1500) << "waited for a time-out after the last byte";
+}
+
+TEST_F(PosixSerial, SilentDeviceCostsTheTotalTimeout) {
+  OpenConfigured(kPlugInTimeouts);
+  char buffer[14];
+  std::uint32_t count = 99;
+  const auto start = Clock::now();
+  ASSERT_TRUE(plat::SerialRead(port_, buffer, sizeof buffer, &count));
+  const double elapsed = MillisecondsSince(start);
+  EXPECT_EQ(count, 0u);
+  EXPECT_GE(elapsed, 239);  // 10 x 14 + 100
+  EXPECT_LT(elapsed, 1000);
+
+  std::uint32_t status_count = 99;
+  const auto status_start = Clock::now();
+  ASSERT_TRUE(plat::SerialRead(port_, buffer, 4, &status_count));
+  EXPECT_EQ(status_count, 0u);
+  EXPECT_GE(MillisecondsSince(status_start), 139);  // 10 x 4 + 100
+}
+
+TEST_F(PosixSerial, PauseAfterBytesEndsTheRead) {
+  // The interval alone ends this read: the total is far away.
+  OpenConfigured(plat::Timeouts{20, 0, 5000, 10, 100});
+  DeviceSends("+0123");
+  WaitForInput(5);
+  char buffer[14];
+  std::uint32_t count = 0;
+  const auto start = Clock::now();
+  ASSERT_TRUE(plat::SerialRead(port_, buffer, sizeof buffer, &count));
+  const double elapsed = MillisecondsSince(start);
+  EXPECT_EQ(count, 5u);
+  EXPECT_GE(elapsed, 19);
+  EXPECT_LT(elapsed, 1000);
+}
+
+TEST_F(PosixSerial, IntervalTimerRestartsWithEveryByte) {
+  // Gaps of 30 ms under an interval of 300 ms: the read goes on across them
+  // and ends about 300 ms after the last byte.
+  OpenConfigured(plat::Timeouts{300, 0, 10000, 10, 100});
+  const pid_t device = DeviceScript({{0, "abc"}, {30, "def"}, {30, "ghi"}});
+  char buffer[14];
+  std::uint32_t count = 0;
+  const auto start = Clock::now();
+  ASSERT_TRUE(plat::SerialRead(port_, buffer, sizeof buffer, &count));
+  const double elapsed = MillisecondsSince(start);
+  Finish(device);
+  EXPECT_EQ(count, 9u);
+  EXPECT_EQ(std::string(buffer, count), "abcdefghi");
+  EXPECT_GE(elapsed, 350);
+  EXPECT_LT(elapsed, 3000);
+}
+
+TEST_F(PosixSerial, IntervalWaitsForTheFirstByte) {
+  // No interval timer before the first byte: a device that answers late
+  // within the total still gets its answer read.
+  OpenConfigured(plat::Timeouts{20, 10, 400, 10, 100});
+  const pid_t device = DeviceScript({{150, "+01234\t-00567\r"}});
+  char buffer[14];
+  std::uint32_t count = 0;
+  ASSERT_TRUE(plat::SerialRead(port_, buffer, sizeof buffer, &count));
+  Finish(device);
+  EXPECT_EQ(count, 14u);
+}
+
+TEST_F(PosixSerial, TotalTimeoutEndsATrickle) {
+  // A byte every 20 ms under an interval of 100 ms: only the total, 300 ms,
+  // ends the read.
+  OpenConfigured(plat::Timeouts{100, 0, 300, 10, 100});
+  const pid_t device =
+      DeviceScript({{0, "a"},  {20, "b"}, {20, "c"}, {20, "d"}, {20, "e"}, {20, "f"}, {20, "g"},
+                    {20, "h"}, {20, "i"}, {20, "j"}, {20, "k"}, {20, "l"}, {20, "m"}, {20, "n"},
+                    {20, "o"}, {20, "p"}, {20, "q"}, {20, "r"}, {20, "s"}, {20, "t"}, {20, "u"},
+                    {20, "v"}, {20, "w"}, {20, "x"}, {20, "y"}});
+  char buffer[64];
+  std::uint32_t count = 0;
+  const auto start = Clock::now();
+  ASSERT_TRUE(plat::SerialRead(port_, buffer, sizeof buffer, &count));
+  const double elapsed = MillisecondsSince(start);
+  Finish(device);
+  EXPECT_GE(elapsed, 299);
+  EXPECT_LT(elapsed, 2000);
+  EXPECT_GE(count, 2u);
+  EXPECT_LT(count, 25u);
+}
+
+TEST_F(PosixSerial, ImmediateReadTakesWhatIsThere) {
+  OpenConfigured(plat::Timeouts{0xFFFFFFFFu, 0, 0, 10, 100});
+  char buffer[14];
+  std::uint32_t count = 99;
+  auto start = Clock::now();
+  ASSERT_TRUE(plat::SerialRead(port_, buffer, sizeof buffer, &count));
+  EXPECT_EQ(count, 0u);
+  EXPECT_LT(MillisecondsSince(start), 100);
+  DeviceSends("xyz");
+  WaitForInput(3);
+  start = Clock::now();
+  ASSERT_TRUE(plat::SerialRead(port_, buffer, sizeof buffer, &count));
+  EXPECT_EQ(count, 3u);
+  EXPECT_LT(MillisecondsSince(start), 100);
+}
+
+TEST_F(PosixSerial, ZeroSizedReadSucceeds) {
+  OpenConfigured(kPlugInTimeouts);
+  std::uint32_t count = 99;
+  EXPECT_TRUE(plat::SerialRead(port_, nullptr, 0, &count));
+  EXPECT_EQ(count, 0u);
+}
+
+TEST_F(PosixSerial, HangUpFailsTheRead) {
+  OpenConfigured(kPlugInTimeouts);
+  close(master_);
+  master_ = -1;
+  char buffer[14];
+  std::uint32_t count = 99;
+  const auto start = Clock::now();
+  EXPECT_FALSE(plat::SerialRead(port_, buffer, sizeof buffer, &count));
+  EXPECT_LT(MillisecondsSince(start), 1000);
+  EXPECT_EQ(count, 0u);
+  EXPECT_FALSE(plat::SerialTransmitChar(port_, 'Q'));
+  EXPECT_TRUE(plat::SerialClose(port_));
+  port_ = plat::kInvalidHandle;
+}
+
+TEST_F(PosixSerial, HangUpWhileWaitingFailsTheRead) {
+  OpenConfigured(plat::Timeouts{0, 0, 0, 10, 100});  // no time-outs: waits for ever
+  const pid_t child = fork();
+  if (child == 0) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    _exit(0);  // the last copy of the master closes with it
+  }
+  close(master_);
+  master_ = -1;
+  // The child still holds the master; the read waits until it exits.
+  char buffer[14];
+  std::uint32_t count = 99;
+  const auto start = Clock::now();
+  EXPECT_FALSE(plat::SerialRead(port_, buffer, sizeof buffer, &count));
+  EXPECT_GE(MillisecondsSince(start), 50);
+  waitpid(child, nullptr, 0);
+}
+
+}  // namespace
