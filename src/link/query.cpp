@@ -1,8 +1,161 @@
 // One query of the setting-circle box.
+#include <cstdint>
+#include <cstring>
+
 #include "link/link.h"
+#include "link/messages.h"
+#include "pointing/pointing.h"
 
 namespace ctl {
+namespace {
 
-bool QueryEncoders(EncoderRecord& /*record*/, const Settings& /*settings*/) { return false; }
+constexpr std::uint32_t kCountsLength = 14;
+constexpr std::uint32_t kStatusLength = 4;
+constexpr std::uint32_t kFieldLength = 6;  // a sign and five characters
+constexpr std::int16_t kStatusOff = 255;
+constexpr std::int16_t kStatusShort = 2989;
+constexpr std::int16_t kWarnAfter = 20;
+constexpr std::uint32_t kPurgeAll =
+    plat::kPurgeTxAbort | plat::kPurgeRxAbort | plat::kPurgeTxClear | plat::kPurgeRxClear;
+
+constexpr std::uint32_t kSystemWarning = plat::kMbOk | plat::kMbIconWarning | plat::kMbSystemModal;
+constexpr std::uint32_t kWarning = plat::kMbOk | plat::kMbIconWarning;
+
+// One more failed exchange.  The count stops at its largest value instead of
+// wrapping negative, so a long run of failures cannot silence the warning.
+void CountFailure(PluginState& state) {
+  if (state.link_failures < INT16_MAX) ++state.link_failures;
+}
+
+bool IsSign(char c) { return c == '+' || c == '-'; }
+
+// A number field as the box writes it: a sign, digits, an optional decimal
+// point and digits, ending at the first other character or the terminator.
+double FieldValue(const char* field) {
+  const char* p = field;
+  bool negative = false;
+  if (IsSign(*p)) negative = *p++ == '-';
+  double mantissa = 0.0;
+  double scale = 1.0;
+  for (; *p >= '0' && *p <= '9'; ++p) mantissa = mantissa * 10.0 + (*p - '0');
+  if (*p == '.') {
+    for (++p; *p >= '0' && *p <= '9'; ++p) {
+      mantissa = mantissa * 10.0 + (*p - '0');
+      scale *= 10.0;
+    }
+  }
+  const double value = mantissa / scale;
+  return negative ? -value : value;
+}
+
+// Finds the next field at or after `from` among the `received` bytes and
+// converts it.  The search and the copy stay within the bytes received; a
+// field cut off by the end of the answer holds the characters that came.
+// Returns the position of the field's sign, or `received` when there is
+// none: the axis then reads 0.
+std::uint32_t TakeField(const char* reply, std::uint32_t from, std::uint32_t received, char* field,
+                        double& value) {
+  std::uint32_t sign = from;
+  while (sign < received && !IsSign(reply[sign])) ++sign;
+  if (sign >= received) {
+    value = 0.0;
+    return received;
+  }
+  std::uint32_t length = received - sign;
+  if (length > kFieldLength) length = kFieldLength;
+  std::memcpy(field, reply + sign, length);
+  field[length] = '\0';
+  value = FieldValue(field);
+  return sign;
+}
+
+// The status at the start of the reply buffer: blanks, a sign and digits up
+// to the first other character, kept in its low 16 bits.  The number may run
+// on into what the counts answer left behind, but never past the buffer.
+std::int16_t StatusValue(const char* reply, std::uint32_t size) {
+  std::uint32_t i = 0;
+  while (i < size && (reply[i] == ' ' || (reply[i] >= '\t' && reply[i] <= '\r'))) ++i;
+  bool negative = false;
+  if (i < size && IsSign(reply[i])) negative = reply[i++] == '-';
+  std::uint32_t value = 0;  // modulo 2^32, which keeps the low 16 bits exact
+  for (; i < size && reply[i] >= '0' && reply[i] <= '9'; ++i) {
+    value = value * 10u + static_cast<std::uint32_t>(reply[i] - '0');
+  }
+  if (negative) value = 0u - value;
+  return static_cast<std::int16_t>(static_cast<std::uint16_t>(value & 0xFFFFu));
+}
+
+}  // namespace
+
+bool QueryEncoders(EncoderRecord& record, const Settings& settings) {
+  PluginState& state = State();
+  char reply[sizeof msg::kEmptyBuffer];
+  char field[sizeof msg::kEmptyBuffer];
+  std::memcpy(reply, msg::kEmptyBuffer, sizeof reply);
+  std::memcpy(field, msg::kEmptyBuffer, sizeof field);
+  const plat::Handle port = settings.port;
+
+  plat::SerialPurge(port, kPurgeAll);
+  if (!plat::SerialTransmitChar(port, 'Q')) {
+    CountFailure(state);
+    plat::MessageBox(0, msg::kFailedSendQ, msg::kWriteCommErrorCaption, kSystemWarning);
+    return false;
+  }
+  std::uint32_t received = 0;
+  if (!plat::SerialRead(port, reply, kCountsLength, &received)) {
+    CountFailure(state);
+    plat::MessageBox(0, msg::kCannotReadQ, msg::kReadCommErrorCaption, kSystemWarning);
+    return false;
+  }
+  if (received > kCountsLength) received = kCountsLength;
+
+  if (received < kCountsLength) {
+    CountFailure(state);
+    record.angle1 = 0.0;
+    record.angle2 = 0.0;
+    record.encoder1 = 0.0;
+    record.encoder2 = 0.0;
+  } else {
+    state.link_failures = 0;
+    const std::uint32_t first = TakeField(reply, 0, received, field, record.encoder1);
+    if (first < received) {
+      TakeField(reply, first + kFieldLength, received, field, record.encoder2);
+    } else {
+      record.encoder2 = 0.0;
+    }
+  }
+  ConvertEncoderCounts(record, settings);
+
+  if (settings.PCode != 1) {
+    record.status = kStatusOff;
+  } else {
+    if (!plat::SerialTransmitChar(port, 'P')) {
+      CountFailure(state);
+      plat::MessageBox(plat::GetFocus(), msg::kFailedSendP, msg::kWriteCommErrorCaption,
+                       kSystemWarning);
+      return true;
+    }
+    received = 0;
+    if (!plat::SerialRead(port, reply, kStatusLength, &received)) {
+      CountFailure(state);
+      plat::MessageBox(plat::GetFocus(), msg::kCannotReadP, msg::kReadCommErrorCaption,
+                       kSystemWarning);
+      return true;
+    }
+    if (received == kStatusLength) {
+      state.link_failures = 0;
+      record.status = StatusValue(reply, sizeof reply);
+    } else {
+      CountFailure(state);
+      record.status = kStatusShort;
+    }
+  }
+
+  if (state.link_failures > kWarnAfter) {
+    state.link_failures = 0;
+    plat::MessageBox(0, msg::kCheckConnections, msg::kCommunicationErrorCaption, kWarning);
+  }
+  return true;
+}
 
 }  // namespace ctl

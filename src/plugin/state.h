@@ -86,6 +86,9 @@ struct PluginState {
   std::uint32_t tick_base = 0;
   // Serial connection.
   std::uint8_t connected = 0;
+  // 1 while settings.port is a port this plug-in opened and has not closed
+  // (connected, or left open by a failed configuration).
+  std::uint8_t port_open = 0;
   HostTimeRecord connect_time;
   // Encoder query protocol.
   std::int16_t link_failures = 0;
