@@ -1,11 +1,103 @@
-// The calibration list: up to eight objects, looked up by name.
+// The calibration list: up to eight objects, looked up by name.  The list is
+// the fixed array in the plug-in state; nothing here allocates.
+#include <cstdio>
+#include <cstring>
+
 #include "calibration/calibration.h"
+#include "calibration/messages.h"
+#include "platform/platform.h"
+#include "pointing/pointing.h"
 
 namespace ctl {
+namespace {
 
-std::int16_t FindCalibrationEntry(const char* /*name*/) { return -1; }
-int AddCalibrationEntry(const CalibrationEntry& /*entry*/) { return -1; }
-int RemoveCalibrationEntry(const char* /*name*/) { return -1; }
-int SightCalibrationEntry(const char* /*name*/, double, double) { return -1; }
+constexpr std::size_t kBoxTextSize = 512;
+
+// A refusal: a warning box with an OK button, no owner, not system-modal.
+void Warn(const char* text, const char* caption) {
+  plat::MessageBox(0, text, caption, plat::kMbOk | plat::kMbIconWarning);
+}
+
+// A refusal naming the object.  The name is an argument of the text, never a
+// format of its own, so a name with '%' signs appears as it is.
+void WarnWithName(const char* text, const char* name, const char* caption) {
+  char buffer[kBoxTextSize];
+  std::snprintf(buffer, sizeof buffer, text, name);
+  Warn(buffer, caption);
+}
+
+}  // namespace
+
+std::int16_t FindCalibrationEntry(const char* name) {
+  const CalibrationList& list = State().calibration;
+  for (std::int32_t i = 0; i < list.count; ++i) {
+    if (std::strcmp(list.entries[i].name, name) == 0) return static_cast<std::int16_t>(i);
+  }
+  return -1;
+}
+
+int AddCalibrationEntry(const CalibrationEntry& entry) {
+  CalibrationList& list = State().calibration;
+  // The full list is refused first, even for a name already on it.
+  if (list.count >= kCalibrationCapacity) {
+    Warn(msg::kListFullText, msg::kListFullCaption);
+    return -1;
+  }
+  if (FindCalibrationEntry(entry.name) >= 0) {
+    WarnWithName(msg::kDuplicateText, entry.name, msg::kDuplicateCaption);
+    return -1;
+  }
+  const std::int32_t index = list.count;
+  list.entries[index] = entry;
+  // The name is the key of every later lookup: keep it terminated.
+  list.entries[index].name[sizeof list.entries[index].name - 1] = '\0';
+  ++list.count;
+  return index;
+}
+
+int RemoveCalibrationEntry(const char* name) {
+  CalibrationList& list = State().calibration;
+  if (list.count == 0) {
+    Warn(msg::kRemoveEmptyText, msg::kEmptyListCaption);
+    return -1;
+  }
+  const int found = FindCalibrationEntry(name);
+  if (found < 0) {
+    WarnWithName(msg::kRemoveNotFoundText, name, msg::kNotFoundCaption);
+    return -1;
+  }
+  // Whole entries move one slot down, so the rest keep their order.
+  for (std::int32_t i = found; i < list.count - 1; ++i) list.entries[i] = list.entries[i + 1];
+  const std::int32_t before = list.count;
+  --list.count;
+  return before;
+}
+
+int SightCalibrationEntry(const char* name, double encoder1, double encoder2) {
+  PluginState& state = State();
+  CalibrationList& list = state.calibration;
+  if (list.count == 0) {
+    Warn(msg::kSightEmptyText, msg::kEmptyListCaption);
+    return -1;
+  }
+  const int found = FindCalibrationEntry(name);
+  if (found < 0) {
+    WarnWithName(msg::kSightNotFoundText, name, msg::kNotFoundCaption);
+    return -1;
+  }
+  CalibrationEntry& entry = list.entries[found];
+  // An alt-azimuth mount measures azimuth and altitude: the catalogue
+  // position is turned into the horizon frame once, at the first sighting.
+  if (state.settings.MountType == kAltAzimuth && entry.sighted == 0) {
+    const SphericalTriple horizon =
+        EquatorialToHorizon(state.host_context, entry.catalogue1, entry.catalogue2);
+    entry.catalogue1 = horizon.longitude;
+    entry.catalogue2 = horizon.latitude;
+  }
+  entry.encoder1 = encoder1;
+  entry.encoder2 = encoder2;
+  entry.sighted = 1;
+  return found;
+}
 
 }  // namespace ctl
