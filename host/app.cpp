@@ -1,0 +1,525 @@
+#include "app.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "astro_vl.h"
+#include "format.h"
+
+namespace host {
+namespace fs = std::filesystem;
+
+namespace {
+
+// Object menu command ids of the plug-in.
+constexpr std::uint32_t kCmdCalibrate = 20001;
+constexpr std::uint32_t kCmdAdd = 20002;
+constexpr std::uint32_t kCmdRemove = 20003;
+constexpr std::uint32_t kCmdSight = 20004;
+
+constexpr int kTickMilliseconds = 200;
+
+std::string Trim(std::string s) {
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.pop_back();
+  std::size_t start = s.find_first_not_of(" \t");
+  return start == std::string::npos ? "" : s.substr(start);
+}
+
+bool ParseNumber(const std::string& text, double* value) {
+  char* end = nullptr;
+  *value = std::strtod(text.c_str(), &end);
+  return end != text.c_str() && *end == '\0';
+}
+
+}  // namespace
+
+std::string UsageText() {
+  return "Usage: velastra-host [options]\n"
+         "Loads the telescope controller plug-in Controller.plug the way the velastra\n"
+         "planetarium does and lets you drive it from the terminal.\n"
+         "\n"
+         "Options:\n"
+         "  --demo              run the demonstration against a simulated setting-circle\n"
+         "                      box (or a real one with --port) and exit\n"
+         "  --port DEVICE       the demo uses the box on DEVICE (e.g. /dev/ttyUSB0) instead\n"
+         "                      of the simulated one\n"
+         "  --out DIR           where the demo writes its pictures and log\n"
+         "                      (default: a new folder under /tmp)\n"
+         "  --plugin PATH       the plug-in to load (default: $VELASTRA_PLUGIN, then\n"
+         "                      ../lib/velastra/plugins/Controller.plug beside the program,\n"
+         "                      then the build tree's)\n"
+         "  --lat DEGREES       the observing site's latitude, north positive (default 51.4769)\n"
+         "  --lon DEGREES       the observing site's longitude, east positive (default 0)\n"
+         "  --config DIR        the plug-in's configuration folder (sets VELASTRA_CONFIG_DIR)\n"
+         "  --log FILE          append every message box, dialog and command to FILE\n"
+         "  --scripted          never wait for a person: message boxes are answered OK at once\n"
+         "                      (also when standard input is not a terminal)\n"
+         "  --no-page           keep the debug window hidden (the plug-in draws no page)\n"
+         "  --version           print the version and exit\n"
+         "  --help              print this help and exit\n"
+         "\n"
+         "Type 'help' at the prompt for the commands.\n";
+}
+
+bool ParseOptions(int argc, char** argv, Options* o, std::string* error) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    auto value = [&](std::string* out) {
+      if (i + 1 >= argc) {
+        *error = "option " + arg + " needs a value";
+        return false;
+      }
+      *out = argv[++i];
+      return true;
+    };
+    auto angle = [&](double* out, double limit) {
+      std::string text;
+      if (!value(&text)) return false;
+      if (!ParseNumber(text, out) || *out < -limit || *out > limit) {
+        *error = "option " + arg + " needs degrees between " + std::to_string(int(-limit)) +
+                 " and " + std::to_string(int(limit)) + ", not '" + text + "'";
+        return false;
+      }
+      return true;
+    };
+    if (arg == "--help" || arg == "-h")
+      o->help = true;
+    else if (arg == "--version")
+      o->version = true;
+    else if (arg == "--demo")
+      o->demo = true;
+    else if (arg == "--scripted")
+      o->scripted = true;
+    else if (arg == "--no-page")
+      o->page_visible = false;
+    else if (arg == "--port") {
+      if (!value(&o->port)) return false;
+    } else if (arg == "--out") {
+      if (!value(&o->out_dir)) return false;
+    } else if (arg == "--plugin") {
+      if (!value(&o->plugin)) return false;
+    } else if (arg == "--config") {
+      if (!value(&o->config_dir)) return false;
+    } else if (arg == "--log") {
+      if (!value(&o->log)) return false;
+    } else if (arg == "--lat") {
+      if (!angle(&o->latitude, 90.0)) return false;
+    } else if (arg == "--lon") {
+      if (!angle(&o->longitude, 180.0)) return false;
+    } else {
+      *error = "unknown option '" + arg + "' (try --help)";
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string ConfigDir() {
+  if (const char* dir = std::getenv("VELASTRA_CONFIG_DIR"); dir != nullptr && *dir != '\0') {
+    return dir;
+  }
+  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && *xdg != '\0') {
+    return std::string(xdg) + "/velastra";
+  }
+  const char* home = std::getenv("HOME");
+  return std::string(home != nullptr ? home : ".") + "/.config/velastra";
+}
+
+bool ProfileWritable(const std::string& dir, std::string* reason) {
+  std::error_code ec;
+  fs::create_directories(dir, ec);
+  const std::string profile = dir + "/win.ini";
+  if (!fs::is_directory(dir, ec)) {
+    *reason = "the configuration folder " + dir + " cannot be made";
+    return false;
+  }
+  // The profile is replaced through a new file in the same folder.
+  if (access(dir.c_str(), W_OK | X_OK) != 0 ||
+      (fs::exists(profile, ec) && access(profile.c_str(), W_OK) != 0)) {
+    *reason = "the profile " + profile + " cannot be written; settings will not be saved";
+    return false;
+  }
+  return true;
+}
+
+App::App(const Options& options)
+    : options_(options),
+      console_(options.scripted),
+      site_{options.latitude * astro::kDegree, options.longitude * astro::kDegree} {
+  Ws().Attach(&console_, &text_);
+}
+
+std::string App::ResolvePlugin() const {
+  if (!options_.plugin.empty()) return options_.plugin;
+  if (const char* env = std::getenv("VELASTRA_PLUGIN"); env != nullptr && *env != '\0') return env;
+  std::error_code ec;
+  const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+  if (!ec) {
+    const fs::path installed =
+        self.parent_path().parent_path() / "lib/velastra/plugins/Controller.plug";
+    if (fs::exists(installed, ec)) return installed.string();
+    const fs::path beside = self.parent_path() / "Controller.plug";
+    if (fs::exists(beside, ec)) return beside.string();
+  }
+#ifdef VELASTRA_BUILD_PLUGIN
+  if (fs::exists(VELASTRA_BUILD_PLUGIN, ec)) return VELASTRA_BUILD_PLUGIN;
+#endif
+  return "Controller.plug";
+}
+
+bool App::Start() {
+  if (!options_.log.empty()) {
+    std::string error;
+    if (!console_.OpenLog(options_.log, &error)) console_.Error(error);
+  }
+  if (!options_.config_dir.empty()) setenv("VELASTRA_CONFIG_DIR", options_.config_dir.c_str(), 1);
+  std::string reason;
+  if (!ProfileWritable(ConfigDir(), &reason)) console_.Error(reason);
+
+  const std::string path = ResolvePlugin();
+  std::string error;
+  if (!session_.Load(path, &error)) {
+    console_.Error(error);
+    return false;
+  }
+  console_.Log("loaded " + path);
+  const Registration r = session_.Register();
+  if (!r.accepted) {
+    console_.Error("the plug-in " + path + " refused to register with interface version " +
+                   std::to_string(kHostInterfaceVersion));
+    return false;
+  }
+  // The debug window at the size the registration record suggests.
+  const int width = r.width() > 0 && r.width() <= 4096 ? r.width() : 300;
+  const int height = r.height() > 0 && r.height() <= 4096 ? r.height() : 200;
+  Ws().CreateDebugWindow(width, height);
+  Ws().SetPageVisible(options_.page_visible);
+  session_.SetDebugWindow(WindowSystem::kDebugWindow);
+  astro::vl::SetContextClock(kHostContext, site_, astro::JulianDateNow);
+  SendTime();
+  session_.SetHostContext(kHostContext);
+  std::string caption = r.caption;
+  caption.erase(std::remove(caption.begin(), caption.end(), '&'), caption.end());
+  char site[96];
+  std::snprintf(site, sizeof site, "%.4f%c %.4f%c", std::fabs(options_.latitude),
+                options_.latitude < 0 ? 'S' : 'N', std::fabs(options_.longitude),
+                options_.longitude < 0 ? 'W' : 'E');
+  console_.Line("Loaded " + path);
+  console_.Line("Registered \"" + caption + "\" (interface version " + std::to_string(r.version) +
+                "); debug window " + std::to_string(width) + " x " + std::to_string(height) +
+                "; site " + site + "; configuration in " + ConfigDir());
+  return true;
+}
+
+void App::SendTime() { session_.SetTime(astro::JulianDateNow()); }
+
+std::optional<Report> App::Tick() {
+  std::optional<Report> report = session_.PeriodicUpdate();
+  if (report) {
+    last_report_ = report;
+    if (watching_) console_.Line("  " + DescribeReport(*report));
+  }
+  return report;
+}
+
+std::string App::DescribeSky(const astro::Equatorial& p) {
+  double separation = 0.0;
+  const astro::Star* star = astro::NearestStar(p, &separation);
+  std::string text = "RA " + FormatRa(p.ra) + "  Dec " + FormatDms(p.dec);
+  if (star != nullptr) {
+    text += "  near " + std::string(star->name) + " (" + FormatDegrees(separation, 1) + " away)";
+  }
+  return text;
+}
+
+std::string App::DescribeReport(const Report& report) {
+  if (!report.horizontal()) return DescribeSky({report.first, report.second});
+  const astro::Equatorial sky =
+      astro::HorizontalToEquatorial({report.first, report.second}, site_, astro::JulianDateNow());
+  double separation = 0.0;
+  const astro::Star* star = astro::NearestStar(sky, &separation);
+  std::string text = "Az " + FormatDegrees(report.first) + "  Alt " + FormatDegrees(report.second);
+  if (star != nullptr) {
+    text += "  near " + std::string(star->name) + " (" + FormatDegrees(separation, 1) + " away)";
+  }
+  return text;
+}
+
+bool App::ObjectCommand(std::uint32_t id, const std::string& star_name) {
+  const astro::Star* star = nullptr;
+  if (id != kCmdCalibrate) {
+    star = astro::FindStar(star_name);
+    if (star == nullptr) {
+      console_.Line(star_name.empty()
+                        ? "Name a star (try 'stars')."
+                        : "No star named '" + star_name + "' in the catalogue (try 'stars').");
+      return false;
+    }
+  }
+  // The planetarium builds an object's menu afresh each time it is opened.
+  const ws_Handle menu = Ws().CreateMenu();
+  session_.BuildObjectMenu(menu);
+  const MenuEntry* item = nullptr;
+  for (const MenuEntry& entry : *Ws().Menu(menu)) {
+    if (!entry.separator() && entry.id == id) item = &entry;
+  }
+  if (item == nullptr) {
+    Ws().DestroyMenu(menu);
+    console_.Line("The object menu offers no such command (connect first).");
+    return false;
+  }
+  const std::string text = item->text;
+  Ws().DestroyMenu(menu);
+  console_.Log("object menu: " + text + (star ? " " + std::string(star->name) : ""));
+  console_.Line("> " + text + (star != nullptr ? ": " + std::string(star->name) : ""));
+  session_.ObjectMenuCommand(static_cast<std::int32_t>(id), star ? star->name : "",
+                             star ? star->position() : astro::Equatorial{});
+  return true;
+}
+
+bool App::SavePage(const std::string& path) {
+  Canvas* page = Ws().page();
+  if (page == nullptr) {
+    console_.Line("There is no debug window page.");
+    return false;
+  }
+  std::string error;
+  if (!page->SavePng(path, &error)) {
+    console_.Line("Cannot save the page to " + path + ": " + error);
+    return false;
+  }
+  console_.Line("Saved the diagnostics page (" + std::to_string(Ws().pages_drawn()) +
+                " drawings so far) to " + path);
+  return true;
+}
+
+void App::Help() {
+  console_.Print(
+      "Commands:\n"
+      "  connect, disconnect      open or close the link to the setting-circle box\n"
+      "  report [on|off]          switch the once-a-second position reports on or off\n"
+      "  position                 where the telescope points, with the nearest star\n"
+      "  watch [SECONDS]          print each position report as it comes (default 10 s)\n"
+      "  stars [N]                the N brightest catalogue stars above the horizon\n"
+      "  add STAR                 Add to Calibrate List\n"
+      "  remove STAR              Remove from Calibrate List\n"
+      "  sight STAR               Sight Object (point the telescope at the star first)\n"
+      "  calibrate                Calibrate Telescope\n"
+      "  configure                the plug-in's configuration dialog\n"
+      "  menu                     the telescope and object menus with their states\n"
+      "  page [FILE]              save the diagnostics page as PNG (default velastra-page.png)\n"
+      "  port COMn DEVICE         point a port name at a device in the configuration folder\n"
+      "  time                     send the time to the plug-in again\n"
+      "  wait SECONDS             keep the periodic updates going for a while\n"
+      "  help, quit\n");
+}
+
+void App::ShowMenus() {
+  struct Item {
+    std::int32_t id;
+    const char* text;
+  };
+  const Item items[] = {{kItemConfigure, "Configure..."},
+                        {kItemConnect, "Connect"},
+                        {kItemDisconnect, "Disconnect"},
+                        {kItemReporting, "Report Position"}};
+  console_.Line("Telescope menu:");
+  for (const Item& item : items) {
+    const MenuState s = session_.ItemState(item.id);
+    console_.Line(std::string("  ") + (s.checked ? "[x] " : "    ") + item.text +
+                  (s.enabled ? "" : "  (disabled)"));
+  }
+  const ws_Handle menu = Ws().CreateMenu();
+  session_.BuildObjectMenu(menu);
+  console_.Line("Object menu (what the plug-in appended):");
+  if (Ws().Menu(menu)->empty()) console_.Line("  (nothing: not connected)");
+  for (const MenuEntry& e : *Ws().Menu(menu)) {
+    console_.Line(e.separator() ? "  --------"
+                                : "  " + e.text + "  [" + std::to_string(e.id) + "]");
+  }
+  Ws().DestroyMenu(menu);
+}
+
+void App::Watch(double seconds) {
+  if (!session_.connected()) {
+    console_.Line("Not connected.");
+    return;
+  }
+  if (!session_.reporting()) console_.Line("(reports are off: type 'report on')");
+  console_.Line(console_.interactive() ? "Watching; press Enter to stop." : "Watching.");
+  watching_ = true;
+  const auto end =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(long(seconds * 1000));
+  while (std::chrono::steady_clock::now() < end) {
+    if (console_.interactive() && console_.ReadLine(kTickMilliseconds)) break;
+    if (!console_.interactive()) usleep(kTickMilliseconds * 1000);
+    Tick();
+  }
+  watching_ = false;
+}
+
+void App::ListStars(int count) {
+  const double jd = astro::JulianDateNow();
+  int shown = 0;
+  for (const astro::Star& star : astro::BrightStars()) {
+    const astro::Horizontal h = astro::EquatorialToHorizontal(star.position(), site_, jd);
+    if (h.altitude <= 0.0) continue;
+    char line[160];
+    std::snprintf(line, sizeof line, "  %-12s mag %5.2f  RA %s  Dec %s  Az %7s  Alt %6s", star.name,
+                  star.magnitude, FormatRa(star.ra).c_str(), FormatDms(star.dec).c_str(),
+                  FormatDegrees(h.azimuth, 1).c_str(), FormatDegrees(h.altitude, 1).c_str());
+    console_.Line(line);
+    if (++shown >= count) break;
+  }
+  if (shown == 0) console_.Line("  (no catalogue star is above the horizon)");
+}
+
+void App::LinkPort(const std::string& name, const std::string& device) {
+  std::error_code ec;
+  if (name.size() != 4 || name.compare(0, 3, "COM") != 0 || name[3] < '1' || name[3] > '9') {
+    console_.Line("Name a port COM1 to COM9, not '" + name + "'.");
+    return;
+  }
+  if (!fs::exists(device, ec)) {
+    console_.Line("No such port: " + device);
+    return;
+  }
+  const fs::path ports = fs::path(ConfigDir()) / "ports";
+  fs::create_directories(ports, ec);
+  fs::remove(ports / name, ec);
+  fs::create_symlink(device, ports / name, ec);
+  if (ec) {
+    console_.Line("Cannot link " + (ports / name).string() + ": " + ec.message());
+    return;
+  }
+  console_.Line(name + " is now " + device + " (takes effect at the next connect).");
+}
+
+bool App::Execute(const std::string& raw) {
+  const std::string line = Trim(raw);
+  if (line.empty() || line[0] == '#') return true;
+  console_.Log("command: " + line);
+  const std::size_t space = line.find(' ');
+  const std::string command = line.substr(0, space);
+  const std::string rest = space == std::string::npos ? "" : Trim(line.substr(space + 1));
+
+  if (command == "quit" || command == "exit") return false;
+  if (command == "help" || command == "?") {
+    Help();
+  } else if (command == "connect") {
+    if (session_.connected()) {
+      console_.Line("Already connected.");
+    } else {
+      SendTime();
+      session_.Connect();
+      console_.Line(session_.connected() ? "Connected." : "Not connected.");
+    }
+  } else if (command == "disconnect") {
+    if (!session_.connected()) {
+      console_.Line("Not connected.");
+    } else {
+      session_.Disconnect();
+      console_.Line(session_.connected() ? "Still connected." : "Disconnected.");
+    }
+  } else if (command == "report") {
+    if (!session_.connected()) {
+      console_.Line("Not connected.");
+    } else {
+      const bool on = session_.reporting();
+      const bool want = rest == "on" ? true : rest == "off" ? false : !on;
+      if (want != on) session_.ToggleReporting();
+      console_.Line(std::string("Position reports are ") + (session_.reporting() ? "on." : "off."));
+    }
+  } else if (command == "position" || command == "where") {
+    if (!session_.connected()) {
+      console_.Line("Not connected.");
+    } else if (const auto sky = session_.TelescopeObject(kHostContext)) {
+      console_.Line("Telescope: " + DescribeSky(*sky));
+      if (last_report_ && last_report_->horizontal()) {
+        console_.Line("Last report: " + DescribeReport(*last_report_));
+      }
+    } else {
+      console_.Line("The plug-in gave no position.");
+    }
+  } else if (command == "watch") {
+    double seconds = 10.0;
+    if (!rest.empty() && (!ParseNumber(rest, &seconds) || seconds < 0)) {
+      console_.Line("watch takes a number of seconds.");
+    } else {
+      Watch(seconds);
+    }
+  } else if (command == "wait") {
+    double seconds = 0.0;
+    if (!ParseNumber(rest, &seconds) || seconds < 0) {
+      console_.Line("wait takes a number of seconds.");
+    } else {
+      const auto end =
+          std::chrono::steady_clock::now() + std::chrono::milliseconds(long(seconds * 1000));
+      while (std::chrono::steady_clock::now() < end) {
+        usleep(kTickMilliseconds * 1000 / 2);
+        Tick();
+      }
+    }
+  } else if (command == "stars") {
+    double count = 10;
+    if (!rest.empty() && !ParseNumber(rest, &count)) count = 10;
+    ListStars(static_cast<int>(count));
+  } else if (command == "add") {
+    ObjectCommand(kCmdAdd, rest);
+  } else if (command == "remove") {
+    ObjectCommand(kCmdRemove, rest);
+  } else if (command == "sight") {
+    ObjectCommand(kCmdSight, rest);
+  } else if (command == "calibrate") {
+    ObjectCommand(kCmdCalibrate, "");
+  } else if (command == "configure" || command == "config") {
+    session_.Configure();
+  } else if (command == "menu") {
+    ShowMenus();
+  } else if (command == "page") {
+    SavePage(rest.empty() ? "velastra-page.png" : rest);
+  } else if (command == "port") {
+    const std::size_t gap = rest.find(' ');
+    if (gap == std::string::npos) {
+      console_.Line("port takes a port name and a device: port COM1 /dev/ttyUSB0");
+    } else {
+      LinkPort(rest.substr(0, gap), Trim(rest.substr(gap + 1)));
+    }
+  } else if (command == "time") {
+    SendTime();
+    console_.Line("Sent the time.");
+  } else {
+    console_.Line("Unknown command '" + command + "'; type 'help'.");
+  }
+  return true;
+}
+
+int App::RunCommands() {
+  if (console_.interactive()) console_.Line("Type 'help' for the commands.");
+  bool prompt = true;
+  for (;;) {
+    if (prompt) console_.Prompt("velastra> ");
+    std::optional<std::string> line = console_.ReadLine(kTickMilliseconds);
+    if (!line) {
+      if (console_.at_end()) break;
+      Tick();
+      prompt = false;
+      continue;
+    }
+    prompt = true;
+    if (!console_.interactive()) console_.Line("velastra> " + *line);
+    if (!Execute(*line)) break;
+    Tick();
+  }
+  if (session_.connected()) session_.Disconnect();
+  return 0;
+}
+
+}  // namespace host

@@ -1,0 +1,102 @@
+// The stand-in host program: options, start-up (load, register, hand over
+// the debug window, the time and the host context) and the interactive
+// command loop.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "astro.h"
+#include "canvas.h"
+#include "console.h"
+#include "session.h"
+#include "window_system.h"
+
+namespace host {
+
+struct Options {
+  std::string plugin;         // empty: look in the usual places
+  double latitude = 51.4769;  // degrees, north positive
+  double longitude = 0.0;     // degrees, east positive
+  bool scripted = false;
+  bool demo = false;
+  std::string port;        // a real box's device, for the demo
+  std::string out_dir;     // the demo's pictures
+  std::string config_dir;  // VELASTRA_CONFIG_DIR for this run
+  std::string log;
+  bool page_visible = true;
+  bool help = false;
+  bool version = false;
+};
+
+// Parses the command line; false (with a one-line reason) on a bad option.
+bool ParseOptions(int argc, char** argv, Options* options, std::string* error);
+std::string UsageText();
+
+// The host context this host hands over.
+inline constexpr std::int32_t kHostContext = 1;
+
+class App {
+ public:
+  App(const Options& options);
+
+  Console& console() { return console_; }
+  Session& session() { return session_; }
+  TextRenderer& text() { return text_; }
+  const astro::Site& site() const { return site_; }
+  const Options& options() const { return options_; }
+
+  // Finds and loads the plug-in, registers it, hands over the debug window,
+  // the time and the host context.  False (after one clear line) when the
+  // plug-in cannot be used.
+  bool Start();
+
+  // Reads and runs commands until "quit" or the end of input; the exit code.
+  int RunCommands();
+  // Runs one command line; false when it was "quit".
+  bool Execute(const std::string& line);
+
+  // One periodic update (operation 8); the report when one came.
+  std::optional<Report> Tick();
+  const std::optional<Report>& last_report() const { return last_report_; }
+
+  // Sends the time (operation 34) again: the Julian date now.
+  void SendTime();
+
+  // The telescope's position in the sky right now (operation 21), with the
+  // nearest catalogue star; an empty text when the plug-in gives none.
+  std::string DescribeReport(const Report& report);
+  std::string DescribeSky(const astro::Equatorial& position);
+
+  // Object menu commands by id, through the menu the plug-in builds.  False
+  // (after one clear line) when the plug-in offers no such item.
+  bool ObjectCommand(std::uint32_t id, const std::string& star_name);
+
+  bool SavePage(const std::string& path);
+
+ private:
+  void Help();
+  void ShowMenus();
+  void Watch(double seconds);
+  void ListStars(int count);
+  void LinkPort(const std::string& name, const std::string& device);
+  std::string ResolvePlugin() const;
+
+  Options options_;
+  Console console_;
+  TextRenderer text_;
+  Session session_;
+  astro::Site site_;
+  std::optional<Report> last_report_;
+  bool watching_ = false;
+};
+
+// The configuration folder the plug-in uses: VELASTRA_CONFIG_DIR, else
+// ${XDG_CONFIG_HOME:-$HOME/.config}/velastra.
+std::string ConfigDir();
+// Whether the profile win.ini in `dir` can be written (creating the folder
+// when it is missing); a one-line reason when it cannot.
+bool ProfileWritable(const std::string& dir, std::string* reason);
+
+}  // namespace host

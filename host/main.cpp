@@ -1,0 +1,29 @@
+// velastra-host: a stand-in for the velastra planetarium that loads the
+// telescope controller plug-in and drives it from the terminal.
+#include <cstdio>
+
+#include "app.h"
+#include "demo.h"
+
+int main(int argc, char** argv) {
+  host::Options options;
+  std::string error;
+  if (!host::ParseOptions(argc, argv, &options, &error)) {
+    std::fprintf(stderr, "velastra-host: %s\n", error.c_str());
+    return 2;
+  }
+  if (options.help) {
+    std::fputs(host::UsageText().c_str(), stdout);
+    return 0;
+  }
+  if (options.version) {
+    std::printf("velastra-host %s (host interface version %d)\n", VELASTRA_HOST_VERSION,
+                VELASTRA_HOST_ABI_VERSION);
+    return 0;
+  }
+  if (options.demo) options.scripted = true;  // the demo never waits for a person
+  host::App app(options);
+  if (options.demo) return host::RunDemo(app);
+  if (!app.Start()) return 1;
+  return app.RunCommands();
+}
