@@ -1,1 +1,116 @@
+#include "chart.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace host {
+namespace {
+
+constexpr int kWidth = 800;
+constexpr int kHeight = 560;
+constexpr int kMargin = 90;
+constexpr int kTop = 80;
+constexpr int kOffsetPixels = 60;  // the largest error before calibration, drawn this long
+
+const Rgb kBackground{16, 20, 40};
+const Rgb kGrid{48, 56, 88};
+const Rgb kStar{255, 255, 255};
+const Rgb kBefore{255, 80, 64};
+const Rgb kAfter{80, 230, 120};
+const Rgb kCheck{255, 210, 0};
+const Rgb kLabel{220, 220, 230};
+
+// Offset of `p` from `star` on the sky in arcminutes: east (x) and north (y).
+void Offset(const astro::Equatorial& star, const astro::Equatorial& p, double* east,
+            double* north) {
+  *east = astro::WrapPi(p.ra - star.ra) * std::cos(star.dec) / astro::kArcminute;
+  *north = (p.dec - star.dec) / astro::kArcminute;
+}
+
+void Cross(Canvas& c, int x, int y, Rgb colour) {
+  c.Line(x - 4, y - 4, x + 5, y + 5, colour);
+  c.Line(x - 4, y + 4, x + 5, y - 5, colour);
+}
+
+std::string Arcmin(double a) {
+  char t[32];
+  std::snprintf(t, sizeof t, "%.1f'", a / astro::kArcminute);
+  return t;
+}
+
+}  // namespace
+
+bool WriteCalibrationChart(const std::vector<ChartStar>& stars, TextRenderer& text,
+                           const std::string& path, std::string* error) {
+  Canvas canvas(kWidth, kHeight, kBackground);
+  const FontSpec title{-16, 0, "Arial"};
+  const FontSpec small{-12, 0, "Arial"};
+  text.Draw(canvas, title, 20, 14, "Calibration: reported positions before and after", kStar, {},
+            false);
+  text.Draw(canvas, small, 20, 40, "O catalogue place", kStar, {}, false);
+  text.Draw(canvas, small, 150, 40, "x before calibration", kBefore, {}, false);
+  text.Draw(canvas, small, 300, 40, "x after calibration", kAfter, {}, false);
+  text.Draw(canvas, small, 440, 40, "yellow: further star, not calibrated on", kCheck, {}, false);
+
+  if (stars.empty()) return canvas.SavePng(path, error);
+
+  // Right ascension grows to the left, as on the sky seen from inside.
+  double ra_centre = stars.front().catalogue.ra;
+  double ra_min = 0, ra_max = 0, dec_min = 10, dec_max = -10;
+  for (const ChartStar& s : stars) {
+    const double d = astro::WrapPi(s.catalogue.ra - ra_centre);
+    ra_min = std::min(ra_min, d), ra_max = std::max(ra_max, d);
+    dec_min = std::min(dec_min, s.catalogue.dec), dec_max = std::max(dec_max, s.catalogue.dec);
+  }
+  const double ra_span = std::max(ra_max - ra_min, 1e-3);
+  const double dec_span = std::max(dec_max - dec_min, 1e-3);
+  auto place = [&](const astro::Equatorial& p, int* x, int* y) {
+    const double d = astro::WrapPi(p.ra - ra_centre);
+    *x = kMargin + static_cast<int>((ra_max - d) / ra_span * (kWidth - 2 * kMargin));
+    *y =
+        kTop + 30 + static_cast<int>((dec_max - p.dec) / dec_span * (kHeight - kTop - 2 * kMargin));
+  };
+  for (int gx = kMargin; gx <= kWidth - kMargin; gx += (kWidth - 2 * kMargin) / 4) {
+    canvas.Line(gx, kTop, gx, kHeight - 30, kGrid);
+  }
+  for (int gy = kTop; gy <= kHeight - 30; gy += (kHeight - kTop - 30) / 4) {
+    canvas.Line(20, gy, kWidth - 20, gy, kGrid);
+  }
+
+  double largest = 0;
+  for (const ChartStar& s : stars) {
+    largest =
+        std::max(largest, astro::AngularSeparation(s.catalogue, s.before) / astro::kArcminute);
+  }
+  const double scale = largest > 0 ? kOffsetPixels / largest : 1.0;  // pixels per arcminute
+  char scale_text[96];
+  std::snprintf(scale_text, sizeof scale_text, "offsets drawn %.1f pixels per arcminute", scale);
+  text.Draw(canvas, small, 20, kHeight - 22, scale_text, kLabel, {}, false);
+
+  for (const ChartStar& s : stars) {
+    int x, y;
+    place(s.catalogue, &x, &y);
+    canvas.Circle(x, y, 5, s.check ? kCheck : kStar, false);
+    double e, n;
+    Offset(s.catalogue, s.before, &e, &n);
+    const int bx = x - static_cast<int>(std::lround(e * scale)),
+              by = y - static_cast<int>(std::lround(n * scale));
+    canvas.Line(x, y, bx, by, kBefore);
+    Cross(canvas, bx, by, kBefore);
+    Offset(s.catalogue, s.after, &e, &n);
+    const int ax = x - static_cast<int>(std::lround(e * scale)),
+              ay = y - static_cast<int>(std::lround(n * scale));
+    canvas.Line(x, y, ax, ay, kAfter);
+    Cross(canvas, ax, ay, kAfter);
+    text.Draw(canvas, small, x + 10, y + 6, s.name, s.check ? kCheck : kStar, {}, false);
+    text.Draw(canvas, small, x + 10, y + 21,
+              "before " + Arcmin(astro::AngularSeparation(s.catalogue, s.before)), kBefore, {},
+              false);
+    text.Draw(canvas, small, x + 10, y + 36,
+              "after " + Arcmin(astro::AngularSeparation(s.catalogue, s.after)), kAfter, {}, false);
+  }
+  return canvas.SavePng(path, error);
+}
+
+}  // namespace host

@@ -21,7 +21,8 @@ int main(int argc, char** argv) {
                 VELASTRA_HOST_ABI_VERSION);
     return 0;
   }
-  if (options.demo) options.scripted = true;  // the demo never waits for a person
+  // The demo waits for nobody, unless a person must point a real telescope.
+  if (options.demo && options.port.empty()) options.scripted = true;
   host::App app(options);
   if (options.demo) return host::RunDemo(app);
   if (!app.Start()) return 1;
