@@ -422,6 +422,7 @@ TEST_F(QueryTest, ALateAnswerToAnEarlierQueryNeverReachesTheNext) {
   // Let the late answer arrive, then query again: it is purged away.
   ASSERT_TRUE(box_.WaitFor([](const dscsim::Stats& s) { return s.q_answered >= 1; },
                            std::chrono::milliseconds(2000)));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));  // through the terminal
   ASSERT_TRUE(Query(record));
   EXPECT_EQ(record.encoder1, 7.0);
   EXPECT_EQ(record.encoder2, 8.0);
