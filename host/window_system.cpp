@@ -20,9 +20,10 @@ std::vector<std::string> Wrap(const std::string& text, std::size_t width) {
     std::string paragraph = text.substr(start, end - start);
     while (paragraph.size() > width) {
       std::size_t cut = paragraph.rfind(' ', width);
-      if (cut == std::string::npos || cut == 0) cut = width;
+      const bool at_blank = cut != std::string::npos && cut != 0;
+      if (!at_blank) cut = width;
       lines.push_back(paragraph.substr(0, cut));
-      paragraph.erase(0, cut == width ? cut : cut + 1);
+      paragraph.erase(0, at_blank ? cut + 1 : cut);
     }
     lines.push_back(paragraph);
     start = end + 1;

@@ -1,0 +1,171 @@
+// The host program in scripted mode against the simulated box: what it
+// prints, and the diagnostics page it renders, checked by its pixels.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+#include "dsc_sim.h"
+#include "host_test_support.h"
+#include "temp_config.h"
+
+namespace {
+
+using hosttest::Picture;
+using hosttest::RunHost;
+using hosttest::ShellQuote;
+
+const Picture::Pixel kDarkGrey{64, 64, 64};
+const Picture::Pixel kWhite{255, 255, 255};
+const Picture::Pixel kBlack{0, 0, 0};
+
+std::string HostArgs(const testsupport::TempConfigDir& config) {
+  return "--scripted --plugin " + ShellQuote(CONTROLLER_PLUG_PATH) + " --config " +
+         ShellQuote(config.Path().string());
+}
+
+class HostAgainstBox : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(box_.Start());
+    box_.SetPacing(false);
+    dscsim::SkyModel model = box_.GetSkyModel();
+    model.axis1.resolution = 8192;
+    model.axis2.resolution = 8192;
+    box_.SetSkyModel(model);
+    config_.WriteProfile(
+        "[ZazuvUzarDLL]\nResRA=8192\nResDec=8192\nCommPort=COM1\nMountType=EQ\nPCode=ON\n");
+    config_.LinkPort("COM1", box_.SlavePath());
+  }
+  // The simulated telescope on a star from the moment the host connects.
+  void AimAt(const char* name) {
+    const astro::Star* star = astro::FindStar(name);
+    ASSERT_NE(star, nullptr);
+    const double now = astro::JulianDateNow();
+    box_.SetConnectTime(now);
+    box_.PointAt(star->ra, star->dec, now);
+  }
+
+  dscsim::Box box_;
+  testsupport::TempConfigDir config_;
+};
+
+TEST_F(HostAgainstBox, ScriptedSessionReportsPositionsAndDrawsThePage) {
+  AimAt("Vega");
+  const std::string page = (config_.Path() / "page.png").string();
+  const hosttest::Run run = RunHost(HostArgs(config_),
+                                    "menu\nconnect\nreport on\nwait 1.3\nposition\nadd Vega\n"
+                                    "sight Vega\nadd Sirius\nsight Sirius\ncalibrate\npage " +
+                                        page + "\ndisconnect\nquit\n");
+  EXPECT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_NE(run.out.find("Registered \"Telescope\" (interface version 4); debug window 300 x 200"),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("Connected."), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("Position reports are on."), std::string::npos);
+  EXPECT_NE(run.out.find("Telescope: RA 18h 3"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("near Vega"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("> Add to Calibrate List: Vega"), std::string::npos);
+  EXPECT_NE(run.out.find("> Sight Object: Vega"), std::string::npos);
+  EXPECT_NE(run.out.find("> Calibrate Telescope"), std::string::npos);
+  // Both stars sighted with the telescope in one place: the solver's error
+  // box, printed with its icon.
+  EXPECT_NE(run.out.find("| (X) Calibration Failed"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("Disconnected."), std::string::npos);
+  // Before connecting the plug-in appends nothing to the object menu.
+  EXPECT_NE(run.out.find("(nothing: not connected)"), std::string::npos);
+
+  const Picture picture = hosttest::ReadPng(page);
+  ASSERT_TRUE(picture.ok()) << page;
+  EXPECT_EQ(picture.width, 300);
+  EXPECT_EQ(picture.height, 200);
+  // The header " ENCODER DEG ..." at (15, 15): white text on dark grey, and
+  // nothing else in its cell.
+  const int grey = picture.Count(15, 15, 200, 27, kDarkGrey);
+  const int white = picture.Count(15, 15, 200, 27, kWhite);
+  EXPECT_GT(grey, 1000);
+  EXPECT_GT(white, 150);
+  EXPECT_EQ(grey + white, 185 * 12);
+  // Left of the header the window keeps its own black.
+  EXPECT_EQ(picture.At(5, 20), kBlack);
+  // The white line from (10, 65) to (285, 65), its end point not drawn; the
+  // opaque cells of the texts at y = 55 (12 pixels high) are drawn after it
+  // and cover it where they reach.
+  EXPECT_EQ(picture.Count(10, 65, 65, 66, kWhite), 55);
+  EXPECT_EQ(picture.At(285, 65), kBlack);
+  EXPECT_EQ(picture.At(70, 65), kDarkGrey);
+  // The calibration list: "* " marks the sighted first entry at (20, 70),
+  // placeholders "3: ---------" from line 3 on.
+  EXPECT_GT(picture.Count(20, 70, 30, 82, kWhite), 0);
+  EXPECT_GT(picture.Count(25, 100, 80, 112, kWhite), 10);
+  EXPECT_GT(picture.Count(25, 100, 80, 112, kDarkGrey), 100);
+}
+
+TEST_F(HostAgainstBox, BadInputGetsOneClearLineAndTheHostGoesOn) {
+  const hosttest::Run run =
+      RunHost(HostArgs(config_),
+              "add Nosuchstar\nport COM2 /dev/no-such-port\nfrobnicate\nconnect\n"
+              "add Nosuchstar\nsight\nwatch x\nquit\n");
+  EXPECT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_NE(run.out.find("No star named 'Nosuchstar' in the catalogue"), std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("No such port: /dev/no-such-port"), std::string::npos);
+  EXPECT_NE(run.out.find("Unknown command 'frobnicate'"), std::string::npos);
+  EXPECT_NE(run.out.find("Name a star"), std::string::npos);
+  EXPECT_NE(run.out.find("watch takes a number of seconds."), std::string::npos);
+  EXPECT_NE(run.out.find("Connected."), std::string::npos) << "the host went on";
+}
+
+TEST_F(HostAgainstBox, ObjectCommandsNeedAConnection) {
+  const hosttest::Run run = RunHost(HostArgs(config_), "add Vega\ncalibrate\nquit\n");
+  EXPECT_EQ(run.exit_code, 0);
+  EXPECT_NE(run.out.find("The object menu offers no such command (connect first)."),
+            std::string::npos)
+      << run.out;
+}
+
+TEST_F(HostAgainstBox, PortThatDoesNotExistIsTheCommErrorBoxOnly) {
+  config_.LinkPort("COM1", "/dev/no-such-device");
+  const hosttest::Run run = RunHost(HostArgs(config_), "connect\nquit\n");
+  EXPECT_EQ(run.exit_code, 0);
+  EXPECT_NE(run.out.find("Not connected."), std::string::npos) << run.out;
+}
+
+TEST(HostProgram, MissingPluginIsOneLineAndACleanExit) {
+  const hosttest::Run run = RunHost("--scripted --plugin /no/such/Controller.plug", "quit\n");
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_EQ(run.err.rfind("velastra-host: cannot load plug-in /no/such/Controller.plug", 0), 0u)
+      << run.err;
+  EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+}
+
+TEST(HostProgram, PluginWithoutEntryPointIsRefused) {
+  // A shared object that is not the plug-in: the C library itself.
+  const hosttest::Run run = RunHost("--scripted --plugin libc.so.6", "quit\n");
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_NE(run.err.find("has no DoOperation entry point"), std::string::npos) << run.err;
+}
+
+TEST(HostProgram, ProfileThatCannotBeWrittenIsOneLineAndTheHostGoesOn) {
+  const hosttest::Run run = RunHost(
+      "--scripted --plugin " + ShellQuote(CONTROLLER_PLUG_PATH) + " --config /dev/null/velastra",
+      "quit\n");
+  EXPECT_EQ(run.exit_code, 0);
+  EXPECT_NE(run.err.find("/dev/null/velastra"), std::string::npos) << run.err;
+  EXPECT_NE(run.out.find("Registered \"Telescope\""), std::string::npos);
+}
+
+TEST(HostProgram, HelpListsEveryOption) {
+  const hosttest::Run run = RunHost("--help", "");
+  EXPECT_EQ(run.exit_code, 0);
+  for (const char* option : {"--demo", "--port", "--out", "--plugin", "--lat", "--lon", "--config",
+                             "--log", "--scripted", "--no-page", "--version", "--help"}) {
+    EXPECT_NE(run.out.find(option), std::string::npos) << option;
+  }
+  const hosttest::Run bad = RunHost("--lat 95", "");
+  EXPECT_EQ(bad.exit_code, 2);
+  EXPECT_NE(bad.err.find("--lat"), std::string::npos);
+}
+
+}  // namespace
