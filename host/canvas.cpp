@@ -181,6 +181,7 @@ TextRenderer::~TextRenderer() {
     if (face.face != nullptr) FT_Done_Face(face.face);
   }
   if (impl_->library != nullptr) FT_Done_FreeType(impl_->library);
+  FcFini();  // gives back fontconfig's configuration and caches
 }
 
 bool TextRenderer::ok() const { return impl_->library != nullptr; }
