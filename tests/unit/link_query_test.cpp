@@ -10,6 +10,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <mutex>
 #include <string>
@@ -368,6 +369,17 @@ TEST_F(QueryTest, FailedSendsOfQBoxEachTimeAndTheWarningWaitsForACompleteQuery) 
   ASSERT_TRUE(Query(record));
   EXPECT_EQ(Boxes("Close serial port and check connections."), 1);
   EXPECT_EQ(ctl::State().link_failures, 0);
+}
+
+TEST_F(QueryTest, TheFailureCountStopsAtItsLargestValueInsteadOfWrapping) {
+  ConnectTo(box_.SlavePath());
+  ctl::State().settings.PCode = 0;
+  ctl::State().link_failures = INT16_MAX - 1;
+  ASSERT_TRUE(box_.Unplug());
+  ctl::EncoderRecord record;
+  EXPECT_FALSE(Query(record));
+  EXPECT_FALSE(Query(record));
+  EXPECT_EQ(ctl::State().link_failures, INT16_MAX) << "a wrap to negative would mute the warning";
 }
 
 TEST_F(QueryTest, AFailedReadOfTheCountsLeavesTheRecordUntouched) {
