@@ -20,6 +20,7 @@
 // the vDSO, which is no system call at all.
 #include <benchmark/benchmark.h>
 #include <dlfcn.h>
+#include <link.h>
 #include <linux/audit.h>
 #include <linux/filter.h>
 #include <linux/seccomp.h>
@@ -61,34 +62,41 @@ void __libc_free(void* pointer);
 namespace {
 __attribute__((tls_model("initial-exec"))) thread_local bool t_counting = false;
 std::atomic<std::uint64_t> g_allocations{0};
-inline void Count() {
-  if (t_counting) g_allocations.fetch_add(1, std::memory_order_relaxed);
+std::atomic<std::uint64_t> g_plugin_allocations{0};  // called from the plug-in's own code
+std::uintptr_t g_plugin_low = 0, g_plugin_high = 0;  // its loaded segments
+inline void Count(void* caller) {
+  if (!t_counting) return;
+  g_allocations.fetch_add(1, std::memory_order_relaxed);
+  const auto at = reinterpret_cast<std::uintptr_t>(caller);
+  if (at >= g_plugin_low && at < g_plugin_high) {
+    g_plugin_allocations.fetch_add(1, std::memory_order_relaxed);
+  }
 }
 }  // namespace
 
 extern "C" {
 void* malloc(std::size_t size) {
-  Count();
+  Count(__builtin_return_address(0));
   return __libc_malloc(size);
 }
 void* calloc(std::size_t count, std::size_t size) {
-  Count();
+  Count(__builtin_return_address(0));
   return __libc_calloc(count, size);
 }
 void* realloc(void* pointer, std::size_t size) {
-  Count();
+  Count(__builtin_return_address(0));
   return __libc_realloc(pointer, size);
 }
 void* memalign(std::size_t alignment, std::size_t size) {
-  Count();
+  Count(__builtin_return_address(0));
   return __libc_memalign(alignment, size);
 }
 void* aligned_alloc(std::size_t alignment, std::size_t size) {
-  Count();
+  Count(__builtin_return_address(0));
   return __libc_memalign(alignment, size);
 }
 int posix_memalign(void** out, std::size_t alignment, std::size_t size) {
-  Count();
+  Count(__builtin_return_address(0));
   void* p = __libc_memalign(alignment, size);
   if (p == nullptr) return ENOMEM;
   *out = p;
@@ -102,11 +110,14 @@ namespace {
 struct AllocationScope {
   AllocationScope() {
     start = g_allocations.load();
+    plugin_start = g_plugin_allocations.load();
     t_counting = true;
   }
   ~AllocationScope() { t_counting = false; }
   std::uint64_t Count() const { return g_allocations.load() - start; }
+  std::uint64_t PluginCount() const { return g_plugin_allocations.load() - plugin_start; }
   std::uint64_t start;
+  std::uint64_t plugin_start;
 };
 
 // ---- The host, the plug-in and the box ------------------------------------------
@@ -129,6 +140,23 @@ struct Rig {
       return;
     }
     config.LinkPort("COM1", box.SlavePath());
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, std::size_t, void*) {
+          if (info->dlpi_name == nullptr ||
+              std::strstr(info->dlpi_name, "Controller.plug") == nullptr) {
+            return 0;
+          }
+          for (int i = 0; i < info->dlpi_phnum; ++i) {
+            const ElfW(Phdr)& ph = info->dlpi_phdr[i];
+            if (ph.p_type != PT_LOAD) continue;
+            const std::uintptr_t low = info->dlpi_addr + ph.p_vaddr;
+            const std::uintptr_t high = low + ph.p_memsz;
+            if (g_plugin_low == 0 || low < g_plugin_low) g_plugin_low = low;
+            if (high > g_plugin_high) g_plugin_high = high;
+          }
+          return 1;
+        },
+        nullptr);
   }
 
   // Loads the settings through registration and connects anew.
@@ -169,7 +197,9 @@ struct Summary {
   double after_fifth_ms = 0;
   double not_due_ns = 0;
   std::uint64_t not_due_calls = 0, not_due_allocations = 0;
-  std::uint64_t due_calls = 0, due_allocations = 0;
+  std::uint64_t due_calls = 0, due_allocations = 0, due_plugin_allocations = 0;
+  std::uint64_t shown_calls = 0, shown_allocations = 0, shown_plugin_allocations = 0;
+  bool shown_drawn = false;
   std::uint64_t control_allocations = 0;
   long syscall_calls = -1, syscalls_other = -1, syscalls_clock = -1, control_traps = -1;
 } g_summary;
@@ -376,7 +406,11 @@ void BM_UpdateNotDue(benchmark::State& state) {
   g_summary.not_due_allocations = allocations;
 }
 
-void BM_UpdateDue(benchmark::State& state) {
+// Reports that are due, with the debug window hidden or shown (the page is
+// then drawn through the host's window system, whose recording allocates on
+// the host's side: the plug-in's own allocations are told apart by the
+// caller's address).
+void UpdateDue(benchmark::State& state, bool debug_window) {
   Rig& rig = TheRig();
   if (!rig.ok) {
     state.SkipWithError("no rig");
@@ -385,10 +419,12 @@ void BM_UpdateDue(benchmark::State& state) {
   rig.box.ClearFaults();
   rig.box.SetPacing(false);  // the report's cost, not the line's
   rig.Connect(true);
+  constexpr std::uintptr_t kWindow = 0x7700;
+  rig.plugin.Call(2, kWindow);
+  if (debug_window) wsm::TheBehaviour().visible_windows.insert(kWindow);
   rig.SetReporting(false);
   std::vector<std::uint8_t> block(16, 0);
-  std::uint64_t allocations = 0;
-  std::uint64_t reports = 0;
+  std::uint64_t allocations = 0, plugin_allocations = 0, reports = 0;
   for (auto _ : state) {
     // Turning reporting off and on does not move the last report tick: wait
     // out the limit by the clock instead.
@@ -400,15 +436,30 @@ void BM_UpdateDue(benchmark::State& state) {
       AllocationScope scope;
       rig.plugin.Call(8, block);
       allocations += scope.Count();
+      plugin_allocations += scope.PluginCount();
     }
     reports += testhost::GetI32(block, 4) == 3 ? 1 : 0;
   }
+  const bool drawn = !wsm::TextsDrawn().empty();
   rig.box.SetPacing(true);
+  wsm::TheBehaviour().visible_windows.clear();
   state.counters["allocations"] = static_cast<double>(allocations);
+  state.counters["plugin_allocations"] = static_cast<double>(plugin_allocations);
   state.counters["reports"] = static_cast<double>(reports);
-  g_summary.due_calls = reports;
-  g_summary.due_allocations = allocations;
+  if (debug_window) {
+    g_summary.shown_calls = reports;
+    g_summary.shown_allocations = allocations;
+    g_summary.shown_plugin_allocations = plugin_allocations;
+    g_summary.shown_drawn = drawn;
+  } else {
+    g_summary.due_calls = reports;
+    g_summary.due_allocations = allocations;
+    g_summary.due_plugin_allocations = plugin_allocations;
+  }
 }
+
+void BM_UpdateDue(benchmark::State& state) { UpdateDue(state, false); }
+void BM_UpdateDueDebugWindow(benchmark::State& state) { UpdateDue(state, true); }
 
 }  // namespace
 
@@ -439,6 +490,10 @@ BENCHMARK(BM_StopsAfterFiveBytes)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_UpdateNotDue)->Name("update_not_due")->Iterations(200000);
 BENCHMARK(BM_UpdateDue)->Name("update_due")->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_UpdateDueDebugWindow)
+    ->Name("update_due/debug_window")
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
 
 // The counter's own check: one allocation made on purpose is counted once.
 std::uint64_t ControlAllocations() {
@@ -479,9 +534,18 @@ int main(int argc, char** argv) {
       "  operation 8 not due: %ld calls under a trap-all seccomp filter: %ld system calls"
       " besides the clock, %ld for the clock (vDSO: 0); control getppid trapped %ld\n",
       s.syscall_calls, s.syscalls_other, s.syscalls_clock, s.control_traps);
-  std::printf("  operation 8 due (equatorial report): %llu reports, %llu heap allocations\n",
-              static_cast<unsigned long long>(s.due_calls),
-              static_cast<unsigned long long>(s.due_allocations));
+  std::printf(
+      "  operation 8 due (equatorial report): %llu reports, %llu heap allocations"
+      " (%llu from the plug-in)\n",
+      static_cast<unsigned long long>(s.due_calls),
+      static_cast<unsigned long long>(s.due_allocations),
+      static_cast<unsigned long long>(s.due_plugin_allocations));
+  std::printf(
+      "  operation 8 due, debug window shown (page %s): %llu reports, %llu heap allocations"
+      " in all, %llu from the plug-in\n",
+      s.shown_drawn ? "drawn" : "NOT drawn", static_cast<unsigned long long>(s.shown_calls),
+      static_cast<unsigned long long>(s.shown_allocations),
+      static_cast<unsigned long long>(s.shown_plugin_allocations));
   std::printf(
       "  allocation counter check: one operator new counted %llu; malloc in global scope is"
       " this executable's: %s\n",
