@@ -546,6 +546,8 @@ int main(int argc, char** argv) {
       s.shown_drawn ? "drawn" : "NOT drawn", static_cast<unsigned long long>(s.shown_calls),
       static_cast<unsigned long long>(s.shown_allocations),
       static_cast<unsigned long long>(s.shown_plugin_allocations));
+  std::printf("  plug-in code told apart by the caller's address: %zu KiB of loaded segments\n",
+              static_cast<std::size_t>((g_plugin_high - g_plugin_low) / 1024));
   std::printf(
       "  allocation counter check: one operator new counted %llu; malloc in global scope is"
       " this executable's: %s\n",
