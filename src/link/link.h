@@ -12,7 +12,9 @@ bool ConfigurePort(plat::Handle port);
 // One conversation with the box: "Q" and its 14-byte answer, then "P" and
 // its 4-byte answer when the status query is on.  Returns false when "Q"
 // could not be sent or its answer could not be read: the record then holds
-// no new values.
-bool QueryEncoders(EncoderRecord& record, const Settings& settings);
+// no new values.  `complete_answer`, when given, tells whether all 14 bytes
+// of the counts arrived (a short answer converts counts of 0).
+bool QueryEncoders(EncoderRecord& record, const Settings& settings,
+                   bool* complete_answer = nullptr);
 
 }  // namespace ctl

@@ -87,8 +87,9 @@ std::int16_t StatusValue(const char* reply, std::uint32_t size) {
 
 }  // namespace
 
-bool QueryEncoders(EncoderRecord& record, const Settings& settings) {
+bool QueryEncoders(EncoderRecord& record, const Settings& settings, bool* complete_answer) {
   PluginState& state = State();
+  if (complete_answer != nullptr) *complete_answer = false;
   char reply[sizeof msg::kEmptyBuffer];
   char field[sizeof msg::kEmptyBuffer];
   std::memcpy(reply, msg::kEmptyBuffer, sizeof reply);
@@ -108,6 +109,7 @@ bool QueryEncoders(EncoderRecord& record, const Settings& settings) {
     return false;
   }
   if (received > kCountsLength) received = kCountsLength;
+  if (complete_answer != nullptr) *complete_answer = received == kCountsLength;
 
   if (received < kCountsLength) {
     CountFailure(state);

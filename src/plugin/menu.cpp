@@ -1,4 +1,6 @@
 // The telescope's object menu, its commands and the host's menu item states.
+#include <cstdio>
+
 #include "calibration/calibration.h"
 #include "link/link.h"
 #include "plugin/bytes.h"
@@ -75,11 +77,20 @@ void DoObjectMenuCommand(const std::uint8_t* block) {
       char name[256];
       FromCountedString(name, block + kObjectName);
       EncoderRecord record;
-      // A query that sent or read nothing has already told the user; there
-      // is no encoder position to record, so the sighting is skipped.
-      if (QueryEncoders(record, state.settings)) {
-        SightCalibrationEntry(name, record.angle1, record.angle2);
+      bool complete = false;
+      // A query that could not send or read has already told the user.  One
+      // whose answer came short holds counts of 0, not the telescope's
+      // position: recording it would spoil the next calibration, so the
+      // sighting is skipped and the user told why.  Either way the entry
+      // keeps what it had.
+      if (!QueryEncoders(record, state.settings, &complete)) break;
+      if (!complete) {
+        char text[512];
+        std::snprintf(text, sizeof text, msg::kNotSightedText, name);
+        plat::MessageBox(0, text, msg::kNotSightedCaption, plat::kMbIconWarning | plat::kMbOk);
+        break;
       }
+      SightCalibrationEntry(name, record.angle1, record.angle2);
       break;
     }
     default:

@@ -24,5 +24,10 @@ inline constexpr const char* kMenuSight = "Sight Object";
 inline constexpr const char* kMenuCalibrate = "Calibrate Telescope";
 inline constexpr const char* kNotEnoughText = "You do not have enough obejects sighted.";
 inline constexpr const char* kNotEnoughCaption = "Cannot Calibrate";
+// "Sight Object" when the box's answer came short: nothing is recorded.
+inline constexpr const char* kNotSightedText =
+    "Object %s was not sighted: the setting circles gave no complete reading. Check the "
+    "connection and sight it again.";
+inline constexpr const char* kNotSightedCaption = "Read Comm Error";
 
 }  // namespace ctl::msg

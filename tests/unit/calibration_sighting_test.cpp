@@ -166,3 +166,37 @@ TEST_F(SightingTest, AnUnpluggedBoxRecordsNoSighting) {
 }
 
 }  // namespace
+
+namespace {
+
+// A silent box or a short answer gives counts of 0, which are the reference
+// point and not the star: the sighting is skipped and the user told.
+TEST_F(SightingTest, AShortOrMissingAnswerRecordsNoSighting) {
+  Connect(ctl::kEquatorial);
+  Command(kCmdAdd, "Deneb 100%", 5.4, 0.79);
+  box_.SetCounts(512, -256);
+  for (int length : {0, 5, 13}) {
+    if (length == 0) {
+      box_.SetSilent(true);
+    } else {
+      box_.SetSilent(false);
+      box_.SetShortAnswer(length);
+    }
+    wsm::Reset();
+    Command(kCmdSight, "Deneb 100%");
+    EXPECT_EQ(Entry(0).sighted, 0) << length << " bytes";
+    ASSERT_EQ(wsm::TheLog().boxes.size(), 1u) << length << " bytes";
+    EXPECT_EQ(wsm::TheLog().boxes[0].text,
+              "Object Deneb 100% was not sighted: the setting circles gave no complete reading. "
+              "Check the connection and sight it again.");
+    EXPECT_EQ(wsm::TheLog().boxes[0].caption, "Read Comm Error");
+    EXPECT_EQ(wsm::TheLog().boxes[0].style, 0x30u);
+  }
+  box_.SetShortAnswer(-1);
+  wsm::Reset();
+  Command(kCmdSight, "Deneb 100%");
+  EXPECT_EQ(Entry(0).sighted, 1);
+  EXPECT_TRUE(wsm::TheLog().boxes.empty());
+}
+
+}  // namespace
