@@ -1,0 +1,540 @@
+// dsc-sim: a simulated setting-circle box on a pseudo-terminal.
+//
+// Prints the slave device path on the first line of standard output and
+// answers on it until SIGINT or SIGTERM (or "quit" on standard input).
+#include <getopt.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "astro.h"
+#include "dsc_sim.h"
+
+namespace {
+
+const char kUsage[] =
+    "Usage: dsc-sim [OPTION]...\n"
+    "A simulated digital setting-circle box on a pseudo-terminal.  Prints the\n"
+    "slave device path on standard output, then answers \"Q\" and \"P\" on it until\n"
+    "SIGINT or SIGTERM, or \"quit\" on standard input.\n"
+    "\n"
+    "Answers:\n"
+    "  --counts A,B          encoder counts to report (default 0,0)\n"
+    "  --status N            status value, sent as \"%03d\\r\" cut to 4 bytes (default 0)\n"
+    "  --status-bytes TEXT   the 4 status bytes exactly (C escapes \\r \\t \\n \\\\ \\xNN)\n"
+    "  --no-pacing           send as fast as possible, not at the line's pace\n"
+    "  --baud N              line pace in baud, 10 bits a byte (default 9600)\n"
+    "Faults:\n"
+    "  --silent              answer nothing\n"
+    "  --short K             send only the first K bytes of each answer\n"
+    "  --garbage             random bytes of the right length\n"
+    "  --no-signs            counts with spaces instead of their signs\n"
+    "  --byte-gap MS         extra milliseconds between the bytes of an answer\n"
+    "  --delay MS            extra milliseconds before the first byte of an answer\n"
+    "  --unplug-after MS     pull the cable (close the pair) MS milliseconds after start\n"
+    "  --seed N              seed of the garbage bytes (default 1)\n"
+    "Telescope model:\n"
+    "  --res-ra N            counts per turn of axis 1, negative counts the other way\n"
+    "                        (default 4096)\n"
+    "  --res-dec N           counts per turn of axis 2 (default 4096)\n"
+    "  --scale-error E1,E2   encoders read (1+E) times the true angle (default 0,0)\n"
+    "  --zero-offset D1,D2   zero offsets of the axes, degrees (default 0,0)\n"
+    "  --mount eq|aa         equatorial or alt-azimuth mount (default eq)\n"
+    "  --site LAT,LON        site in degrees, longitude east positive\n"
+    "                        (default 51.4769,0)\n"
+    "  --ref RA,DEC|STAR     reference point: hours and degrees, or a star's name\n"
+    "                        (default 2.5430833,89.2769444)\n"
+    "  --connect-jd JD       Julian date at which the encoders read 0 on the reference\n"
+    "                        point (default: the time of start)\n"
+    "  --point RA,DEC|STAR   aim the telescope there (at the time of start)\n"
+    "  --track               keep the counts on the --point target as the sky turns\n"
+    "Other:\n"
+    "  --link PATH           make PATH a symbolic link to the slave device (removed at exit)\n"
+    "  --no-commands         do not read commands from standard input\n"
+    "  -h, --help            show this text\n"
+    "\n"
+    "Commands on standard input, one a line:\n"
+    "  counts A B | status N | status-bytes TEXT | pacing on|off\n"
+    "  fault none|silent|garbage|nosigns | fault short K | fault gap MS | fault delay MS\n"
+    "  unplug | replug | connect (the encoders read 0 on the reference point now)\n"
+    "  point STAR | point RA_HOURS DEC_DEGREES | track on|off | stats | help | quit\n";
+
+bool ParsePair(const char* text, double& a, double& b) {
+  char* end = nullptr;
+  a = std::strtod(text, &end);
+  if (end == text || *end != ',') return false;
+  const char* second = end + 1;
+  b = std::strtod(second, &end);
+  return end != second && *end == '\0';
+}
+
+bool ParseInt(const char* text, long& value) {
+  char* end = nullptr;
+  errno = 0;
+  value = std::strtol(text, &end, 10);
+  return end != text && *end == '\0' && errno == 0;
+}
+
+// C escapes: \r \n \t \\ \xNN.
+std::string Unescape(const std::string& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\' || i + 1 == text.size()) {
+      out += text[i];
+      continue;
+    }
+    const char c = text[++i];
+    if (c == 'r') {
+      out += '\r';
+    } else if (c == 'n') {
+      out += '\n';
+    } else if (c == 't') {
+      out += '\t';
+    } else if (c == 'x' && i + 2 < text.size() && std::isxdigit(text[i + 1]) &&
+               std::isxdigit(text[i + 2])) {
+      out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+      i += 2;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+// A position given as "RA_HOURS,DEC_DEGREES" or as a star's name.
+std::optional<astro::Equatorial> ParsePosition(const std::string& text) {
+  double ra = 0.0, dec = 0.0;
+  if (ParsePair(text.c_str(), ra, dec))
+    return astro::Equatorial{ra * astro::kHour, dec * astro::kDegree};
+  if (const astro::Star* star = astro::FindStar(text)) return star->position();
+  return std::nullopt;
+}
+
+struct Link {
+  std::string path;
+  std::string target;
+
+  bool Make(const std::string& to) {
+    if (path.empty()) return true;
+    Remove();
+    // A link left behind by an earlier run is replaced; anything else is not
+    // ours to touch.
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0) {
+      if (!S_ISLNK(st.st_mode)) {
+        std::fprintf(stderr, "dsc-sim: %s exists and is not a link; not replaced\n", path.c_str());
+        return false;
+      }
+      ::unlink(path.c_str());
+    }
+    if (::symlink(to.c_str(), path.c_str()) != 0) {
+      std::fprintf(stderr, "dsc-sim: cannot link %s -> %s: %s\n", path.c_str(), to.c_str(),
+                   std::strerror(errno));
+      return false;
+    }
+    target = to;
+    return true;
+  }
+
+  // Removes the link only while it still points where we made it point.
+  void Remove() {
+    if (path.empty() || target.empty()) return;
+    char buffer[512];
+    const ssize_t n = ::readlink(path.c_str(), buffer, sizeof buffer - 1);
+    if (n >= 0) {
+      buffer[n] = '\0';
+      if (target == buffer) ::unlink(path.c_str());
+    }
+    target.clear();
+  }
+};
+
+struct Program {
+  dscsim::Box* box = nullptr;
+  Link link;
+  std::optional<astro::Equatorial> target;
+  bool tracking = false;
+  bool quit = false;
+
+  void Announce() {
+    // The link first, so that whoever reads the path can use the link too.
+    const std::string path = box->SlavePath();
+    if (!path.empty()) link.Make(path);
+    std::printf("%s\n", path.c_str());
+    std::fflush(stdout);
+  }
+
+  void Track() {
+    if (tracking && target) box->PointAt(target->ra, target->dec, astro::JulianDateNow());
+  }
+
+  void Command(const std::string& line) {
+    std::istringstream in(line);
+    std::string word;
+    if (!(in >> word)) return;
+    auto fail = [&] { std::fprintf(stderr, "dsc-sim: cannot do \"%s\"\n", line.c_str()); };
+    if (word == "quit" || word == "exit") {
+      quit = true;
+    } else if (word == "help") {
+      std::fputs(kUsage, stderr);
+    } else if (word == "counts") {
+      long a = 0, b = 0;
+      if (!(in >> a >> b)) return fail();
+      tracking = false;
+      box->SetCounts(static_cast<std::int32_t>(a), static_cast<std::int32_t>(b));
+    } else if (word == "status") {
+      int v = 0;
+      if (!(in >> v)) return fail();
+      box->SetStatus(v);
+    } else if (word == "status-bytes") {
+      std::string text;
+      if (!(in >> text) || !box->SetStatusBytes(Unescape(text))) return fail();
+    } else if (word == "pacing") {
+      std::string on;
+      in >> on;
+      if (on != "on" && on != "off") return fail();
+      box->SetPacing(on == "on");
+    } else if (word == "fault") {
+      std::string kind;
+      in >> kind;
+      int value = 0;
+      if (kind == "none") {
+        box->ClearFaults();
+      } else if (kind == "silent") {
+        box->SetSilent(true);
+      } else if (kind == "garbage") {
+        box->SetGarbage(true);
+      } else if (kind == "nosigns") {
+        box->SetNoSigns(true);
+      } else if (kind == "short" && (in >> value)) {
+        box->SetShortAnswer(value);
+      } else if (kind == "gap" && (in >> value)) {
+        box->SetByteGap(value);
+      } else if (kind == "delay" && (in >> value)) {
+        box->SetAnswerDelay(value);
+      } else {
+        return fail();
+      }
+    } else if (word == "unplug") {
+      link.Remove();
+      if (!box->Unplug()) std::fprintf(stderr, "dsc-sim: not plugged in\n");
+    } else if (word == "replug") {
+      std::string error;
+      if (!box->Replug(&error)) return (void)std::fprintf(stderr, "dsc-sim: %s\n", error.c_str());
+      Announce();
+    } else if (word == "connect") {
+      box->SetConnectTime(astro::JulianDateNow());
+      Track();
+    } else if (word == "point") {
+      std::string rest;
+      std::getline(in, rest);
+      rest.erase(0, rest.find_first_not_of(' '));
+      double ra = 0.0, dec = 0.0;
+      std::istringstream numbers(rest);
+      if (numbers >> ra >> dec) {
+        target = astro::Equatorial{ra * astro::kHour, dec * astro::kDegree};
+      } else if (const astro::Star* star = astro::FindStar(rest)) {
+        target = star->position();
+      } else {
+        return fail();
+      }
+      box->PointAt(target->ra, target->dec, astro::JulianDateNow());
+    } else if (word == "track") {
+      std::string on;
+      in >> on;
+      if (on != "on" && on != "off") return fail();
+      tracking = on == "on" && target.has_value();
+    } else if (word == "stats") {
+      const dscsim::Stats s = box->GetStats();
+      const auto counts = box->Counts();
+      std::fprintf(stderr,
+                   "received %llu bytes, %llu Q, %llu P; answered %llu Q, %llu P; sent %llu bytes;"
+                   " counts %d %d\n",
+                   static_cast<unsigned long long>(s.bytes_received),
+                   static_cast<unsigned long long>(s.q_received),
+                   static_cast<unsigned long long>(s.p_received),
+                   static_cast<unsigned long long>(s.q_answered),
+                   static_cast<unsigned long long>(s.p_answered),
+                   static_cast<unsigned long long>(s.bytes_sent), counts.first, counts.second);
+    } else {
+      fail();
+    }
+  }
+};
+
+int Usage(const char* problem) {
+  std::fprintf(stderr, "dsc-sim: %s\nTry 'dsc-sim --help'.\n", problem);
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  enum {
+    kCounts = 1000,
+    kStatus,
+    kStatusBytes,
+    kNoPacing,
+    kBaud,
+    kSilent,
+    kShort,
+    kGarbage,
+    kNoSigns,
+    kByteGap,
+    kDelay,
+    kUnplugAfter,
+    kSeed,
+    kResRa,
+    kResDec,
+    kScaleError,
+    kZeroOffset,
+    kMount,
+    kSite,
+    kRef,
+    kConnectJd,
+    kPoint,
+    kTrack,
+    kLink,
+    kNoCommands,
+  };
+  static const option kOptions[] = {
+      {"counts", required_argument, nullptr, kCounts},
+      {"status", required_argument, nullptr, kStatus},
+      {"status-bytes", required_argument, nullptr, kStatusBytes},
+      {"no-pacing", no_argument, nullptr, kNoPacing},
+      {"baud", required_argument, nullptr, kBaud},
+      {"silent", no_argument, nullptr, kSilent},
+      {"short", required_argument, nullptr, kShort},
+      {"garbage", no_argument, nullptr, kGarbage},
+      {"no-signs", no_argument, nullptr, kNoSigns},
+      {"byte-gap", required_argument, nullptr, kByteGap},
+      {"delay", required_argument, nullptr, kDelay},
+      {"unplug-after", required_argument, nullptr, kUnplugAfter},
+      {"seed", required_argument, nullptr, kSeed},
+      {"res-ra", required_argument, nullptr, kResRa},
+      {"res-dec", required_argument, nullptr, kResDec},
+      {"scale-error", required_argument, nullptr, kScaleError},
+      {"zero-offset", required_argument, nullptr, kZeroOffset},
+      {"mount", required_argument, nullptr, kMount},
+      {"site", required_argument, nullptr, kSite},
+      {"ref", required_argument, nullptr, kRef},
+      {"connect-jd", required_argument, nullptr, kConnectJd},
+      {"point", required_argument, nullptr, kPoint},
+      {"track", no_argument, nullptr, kTrack},
+      {"link", required_argument, nullptr, kLink},
+      {"no-commands", no_argument, nullptr, kNoCommands},
+      {"help", no_argument, nullptr, 'h'},
+      {nullptr, 0, nullptr, 0},
+  };
+
+  dscsim::Box::Options options;
+  dscsim::Faults faults;
+  dscsim::SkyModel model;
+  std::optional<std::pair<long, long>> counts;
+  std::optional<int> status;
+  std::optional<std::string> status_bytes;
+  std::optional<astro::Equatorial> point;
+  std::optional<double> connect_jd;
+  long unplug_after = -1;
+  bool track = false;
+  bool commands = true;
+  std::string link_path;
+
+  for (;;) {
+    const int c = getopt_long(argc, argv, "h", kOptions, nullptr);
+    if (c == -1) break;
+    long n = 0;
+    double a = 0.0, b = 0.0;
+    const std::string arg = optarg != nullptr ? optarg : "";
+    switch (c) {
+      case 'h':
+        std::fputs(kUsage, stdout);
+        return 0;
+      case kCounts:
+        if (!ParsePair(optarg, a, b)) return Usage("--counts wants A,B");
+        counts = std::make_pair(static_cast<long>(a), static_cast<long>(b));
+        break;
+      case kStatus:
+        if (!ParseInt(optarg, n)) return Usage("--status wants a number");
+        status = static_cast<int>(n);
+        break;
+      case kStatusBytes:
+        status_bytes = Unescape(arg);
+        break;
+      case kNoPacing:
+        options.pacing = false;
+        break;
+      case kBaud:
+        if (!ParseInt(optarg, n) || n <= 0) return Usage("--baud wants a positive number");
+        options.baud = static_cast<int>(n);
+        break;
+      case kSilent:
+        faults.silent = true;
+        break;
+      case kShort:
+        if (!ParseInt(optarg, n) || n < 0) return Usage("--short wants a count of bytes");
+        faults.short_length = static_cast<int>(n);
+        break;
+      case kGarbage:
+        faults.garbage = true;
+        break;
+      case kNoSigns:
+        faults.no_signs = true;
+        break;
+      case kByteGap:
+        if (!ParseInt(optarg, n) || n < 0) return Usage("--byte-gap wants milliseconds");
+        faults.byte_gap_ms = static_cast<int>(n);
+        break;
+      case kDelay:
+        if (!ParseInt(optarg, n) || n < 0) return Usage("--delay wants milliseconds");
+        faults.answer_delay_ms = static_cast<int>(n);
+        break;
+      case kUnplugAfter:
+        if (!ParseInt(optarg, n) || n < 0) return Usage("--unplug-after wants milliseconds");
+        unplug_after = n;
+        break;
+      case kSeed:
+        if (!ParseInt(optarg, n)) return Usage("--seed wants a number");
+        options.seed = static_cast<std::uint32_t>(n);
+        break;
+      case kResRa:
+      case kResDec:
+        if (!ParseInt(optarg, n) || n == 0) return Usage("a resolution wants a nonzero number");
+        (c == kResRa ? model.axis1 : model.axis2).resolution = static_cast<std::int32_t>(n);
+        break;
+      case kScaleError:
+        if (!ParsePair(optarg, a, b)) return Usage("--scale-error wants E1,E2");
+        model.axis1.scale_error = a;
+        model.axis2.scale_error = b;
+        break;
+      case kZeroOffset:
+        if (!ParsePair(optarg, a, b)) return Usage("--zero-offset wants D1,D2");
+        model.axis1.zero_offset = a * astro::kDegree;
+        model.axis2.zero_offset = b * astro::kDegree;
+        break;
+      case kMount:
+        if (arg == "eq" || arg == "EQ") {
+          model.mount = dscsim::Mount::kEquatorial;
+        } else if (arg == "aa" || arg == "AA") {
+          model.mount = dscsim::Mount::kAltAzimuth;
+        } else {
+          return Usage("--mount wants eq or aa");
+        }
+        break;
+      case kSite:
+        if (!ParsePair(optarg, a, b)) return Usage("--site wants LAT,LON");
+        model.site = astro::Site{a * astro::kDegree, b * astro::kDegree};
+        break;
+      case kRef: {
+        const auto p = ParsePosition(arg);
+        if (!p) return Usage("--ref wants RA,DEC or a star's name");
+        model.ref_ra = p->ra;
+        model.ref_dec = p->dec;
+        break;
+      }
+      case kConnectJd: {
+        char* end = nullptr;
+        connect_jd = std::strtod(optarg, &end);
+        if (end == optarg || *end != '\0') return Usage("--connect-jd wants a Julian date");
+        break;
+      }
+      case kPoint:
+        point = ParsePosition(arg);
+        if (!point) return Usage("--point wants RA,DEC or a star's name");
+        break;
+      case kTrack:
+        track = true;
+        break;
+      case kLink:
+        link_path = arg;
+        break;
+      case kNoCommands:
+        commands = false;
+        break;
+      default:
+        return Usage("unknown option");
+    }
+  }
+  if (optind < argc) return Usage("unexpected argument");
+
+  // Signals arrive through a descriptor, so the loop below sees them in order.
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  sigaddset(&signals, SIGHUP);
+  sigprocmask(SIG_BLOCK, &signals, nullptr);
+  const int signal_fd = signalfd(-1, &signals, SFD_CLOEXEC);
+  signal(SIGPIPE, SIG_IGN);
+
+  model.connect_julian_date = connect_jd ? *connect_jd : astro::JulianDateNow();
+  dscsim::Box box(options);
+  box.SetSkyModel(model);
+  box.SetFaults(faults);
+  if (counts)
+    box.SetCounts(static_cast<std::int32_t>(counts->first),
+                  static_cast<std::int32_t>(counts->second));
+  if (status) box.SetStatus(*status);
+  if (status_bytes && !box.SetStatusBytes(*status_bytes)) {
+    return Usage("--status-bytes wants exactly 4 bytes, neither XON nor XOFF");
+  }
+  std::string error;
+  if (!box.Start(&error)) {
+    std::fprintf(stderr, "dsc-sim: %s\n", error.c_str());
+    return 1;
+  }
+
+  Program program;
+  program.box = &box;
+  program.link.path = link_path;
+  program.target = point;
+  program.tracking = track && point.has_value();
+  if (point) box.PointAt(point->ra, point->dec, astro::JulianDateNow());
+  program.Announce();
+
+  const auto started = std::chrono::steady_clock::now();
+  std::string pending;
+  bool stdin_open = commands;
+  while (!program.quit) {
+    pollfd fds[2] = {{signal_fd, POLLIN, 0}, {stdin_open ? 0 : -1, POLLIN, 0}};
+    ::poll(fds, 2, 200);
+    if (fds[0].revents & POLLIN) break;
+    if (fds[1].revents & (POLLIN | POLLHUP)) {
+      char buffer[512];
+      const ssize_t n = ::read(0, buffer, sizeof buffer);
+      if (n <= 0) {
+        stdin_open = false;  // no more commands; keep answering
+      } else {
+        pending.append(buffer, static_cast<std::size_t>(n));
+        for (std::size_t eol; (eol = pending.find('\n')) != std::string::npos;) {
+          program.Command(pending.substr(0, eol));
+          pending.erase(0, eol + 1);
+        }
+      }
+    }
+    if (unplug_after >= 0 &&
+        std::chrono::steady_clock::now() - started >= std::chrono::milliseconds(unplug_after)) {
+      unplug_after = -1;
+      program.link.Remove();
+      box.Unplug();
+    }
+    program.Track();
+  }
+  program.link.Remove();
+  box.Stop();
+  return 0;
+}
