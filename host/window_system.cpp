@@ -222,9 +222,9 @@ bool WindowSystem::TextOut(ws_Handle dc, int x, int y, const char* text, int len
     return false;
   }
   auto font = objects_.find(d->font);
-  const FontSpec spec = font != objects_.end() ? font->second.font : FontSpec{};
+  const FontSpec face = font != objects_.end() ? font->second.font : FontSpec{};
   const std::string s(text != nullptr ? text : "", static_cast<std::size_t>(length));
-  return text_->Draw(*page_, spec, x, y, s, FromColorRef(d->text_colour),
+  return text_->Draw(*page_, face, x, y, s, FromColorRef(d->text_colour),
                      FromColorRef(d->bk_colour), true);
 }
 

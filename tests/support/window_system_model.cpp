@@ -248,7 +248,7 @@ void Dialog::Click(std::uint16_t id) {
   send_(kWmCommand, id, 0);
 }
 
-std::intptr_t DialogBox(const char* caption, const std::vector<ControlSpec>& specs, Handle /*owner*/,
+std::intptr_t DialogBox(const char* caption, const std::vector<ControlSpec>& items, Handle /*owner*/,
                         DialogProcFn proc) {
   if (g_behaviour.dialog_create_fails) {
     g_last_error = g_behaviour.dialog_error;
@@ -259,11 +259,11 @@ std::intptr_t DialogBox(const char* caption, const std::vector<ControlSpec>& spe
   Dialog dialog;
   int group = -1;
   bool previous_radio = false;
-  for (const ControlSpec& spec : specs) {
-    DialogControlState state{spec.id, spec.kind, spec.text != nullptr ? spec.text : ""};
-    if (spec.kind == 3) state.text.clear();  // edits start empty
-    if (spec.kind == kAutoRadio) {
-      if (!previous_radio || (spec.style & kWsGroup) != 0) ++group;
+  for (const ControlSpec& item : items) {
+    DialogControlState state{item.id, item.kind, item.text != nullptr ? item.text : ""};
+    if (item.kind == 3) state.text.clear();  // edits start empty
+    if (item.kind == kAutoRadio) {
+      if (!previous_radio || (item.style & kWsGroup) != 0) ++group;
       state.group = group;
       previous_radio = true;
     } else {
