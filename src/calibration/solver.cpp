@@ -141,7 +141,11 @@ void CalibrateTelescope() {
   for (std::int32_t i = 0; i < list.count; ++i) {
     if (list.entries[i].sighted == 0) {
       char buffer[kBoxTextSize];
-      std::snprintf(buffer, sizeof buffer, msg::kUnsightedText, list.entries[i].name);
+      // Names hold at most 255 characters, so the text fits; snprintf would
+      // cut it safely in any case.
+      if (std::snprintf(buffer, sizeof buffer, msg::kUnsightedText, list.entries[i].name) < 0) {
+        buffer[0] = '\0';
+      }
       plat::MessageBox(0, buffer, msg::kCalibrationFailedCaption,
                        plat::kMbOk | plat::kMbIconError | plat::kMbSystemModal);
       return;
