@@ -17,6 +17,7 @@
 #include "dsc_sim.h"
 #include "plugin_loader.h"
 #include "temp_config.h"
+#include "test_blocks.h"
 #include "window_system_model.h"
 
 namespace {
@@ -76,11 +77,7 @@ class CalibrationEndToEndTest : public ::testing::TestWithParam<Mount> {
   }
 
   void MenuCommand(std::int32_t command, const astro::Star& star) {
-    std::vector<std::uint8_t> block(1200, 0);
-    testhost::PutCounted(block, 8, star.name);
-    testhost::PutF64(block, 544, star.ra);
-    testhost::PutF64(block, 552, star.dec);
-    testhost::PutI32(block, 1116, command);
+    auto block = testsupport::ObjectMenuBlock(command, star.name, star.ra, star.dec);
     plugin_.Call(15, block);
   }
 

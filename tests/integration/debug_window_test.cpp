@@ -11,6 +11,7 @@
 #include "dsc_sim.h"
 #include "plugin_loader.h"
 #include "temp_config.h"
+#include "test_blocks.h"
 #include "window_system_model.h"
 
 namespace {
@@ -86,11 +87,7 @@ class DebugPageThroughHostTest : public ::testing::Test {
 
   void MenuCommand(std::int32_t command, const std::string& name, double ra = 0.0,
                    double dec = 0.0) {
-    std::vector<std::uint8_t> block(1200, 0);
-    testhost::PutCounted(block, 8, name);
-    testhost::PutF64(block, 544, ra);
-    testhost::PutF64(block, 552, dec);
-    testhost::PutI32(block, 1116, command);
+    auto block = testsupport::ObjectMenuBlock(command, name, ra, dec);
     plugin_.Call(15, block);
   }
 

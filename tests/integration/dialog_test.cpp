@@ -11,19 +11,14 @@
 #include "dsc_sim.h"
 #include "plugin_loader.h"
 #include "temp_config.h"
+#include "test_blocks.h"
 #include "window_system_model.h"
 
 namespace {
 
 constexpr double kPi = 3.141592653589793;
 
-std::string KeyValue(const std::string& profile, const std::string& key) {
-  const std::string needle = "\n" + key + "=";
-  const std::size_t at = ("\n" + profile).find(needle);
-  if (at == std::string::npos) return "<missing>";
-  const std::size_t start = at + needle.size() - 1;
-  return profile.substr(start, profile.find('\n', start) - start);
-}
+using testsupport::ProfileKey;
 
 class DialogThroughHostTest : public ::testing::Test {
  protected:
@@ -35,7 +30,7 @@ class DialogThroughHostTest : public ::testing::Test {
     wsm::SetDialogScript(std::move(script));
     EXPECT_EQ(plugin_.Call(23, 0), 0);
   }
-  std::string Key(const std::string& key) const { return KeyValue(config_.ReadProfile(), key); }
+  std::string Key(const std::string& key) const { return ProfileKey(config_.ReadProfile(), key); }
 
   testsupport::TempConfigDir config_;
   testhost::Plugin plugin_;

@@ -21,35 +21,11 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "test_blocks.h"
 
 namespace {
 
-int RemoveEntry(const char* path, const struct stat*, int, struct FTW*) { return remove(path); }
-
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : name_(name) {
-    if (const char* old = getenv(name)) old_ = std::string(old);
-    if (value != nullptr) {
-      setenv(name, value, 1);
-    } else {
-      unsetenv(name);
-    }
-  }
-  ~ScopedEnv() {
-    if (old_) {
-      setenv(name_, old_->c_str(), 1);
-    } else {
-      unsetenv(name_);
-    }
-  }
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
+using testsupport::ScopedEnv;
 
 std::string Slurp(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -104,7 +80,7 @@ class PosixProfile : public ::testing::Test {
     env_.reset();
     if (!root_.empty()) {
       chmod(folder_.c_str(), 0755);
-      nftw(root_.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
+      testsupport::RemoveTree(root_);
     }
   }
 

@@ -23,42 +23,17 @@
 #include <thread>
 
 #include "platform/platform.h"
+#include "test_blocks.h"
 
 namespace {
+
+using testsupport::ScopedEnv;
 
 using Clock = std::chrono::steady_clock;
 
 double MillisecondsSince(Clock::time_point start) {
   return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
-
-int RemoveEntry(const char* path, const struct stat*, int, struct FTW*) { return remove(path); }
-
-// Sets an environment variable for the life of the object.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : name_(name) {
-    if (const char* old = getenv(name)) old_ = std::string(old);
-    if (value != nullptr) {
-      setenv(name, value, 1);
-    } else {
-      unsetenv(name);
-    }
-  }
-  ~ScopedEnv() {
-    if (old_) {
-      setenv(name_, old_->c_str(), 1);
-    } else {
-      unsetenv(name_);
-    }
-  }
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
 
 std::string MakeTempFolder() {
   const char* base = getenv("TMPDIR");
@@ -92,7 +67,7 @@ class PosixSerial : public ::testing::Test {
     if (master_ >= 0) close(master_);
     if (slave_ >= 0) close(slave_);
     env_.reset();
-    if (!folder_.empty()) nftw(folder_.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
+    if (!folder_.empty()) testsupport::RemoveTree(folder_);
   }
 
   void Link(const std::string& port, const std::string& target) {

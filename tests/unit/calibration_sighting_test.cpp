@@ -13,6 +13,7 @@
 #include "plugin/bytes.h"
 #include "plugin/plugin.h"
 #include "temp_config.h"
+#include "test_blocks.h"
 #include "window_system_model.h"
 
 namespace {
@@ -23,12 +24,7 @@ constexpr std::int32_t kContext = 41;
 constexpr double kJulianDate = 2461000.75;
 
 void Command(std::int32_t command, const std::string& name, double ra = 0.0, double dec = 0.0) {
-  std::vector<std::uint8_t> block(1200, 0xA7);
-  block[8] = static_cast<std::uint8_t>(name.size());
-  std::memcpy(block.data() + 9, name.data(), name.size());
-  ctl::bytes::PutF64(block.data(), 544, ra);
-  ctl::bytes::PutF64(block.data(), 552, dec);
-  ctl::bytes::PutI32(block.data(), 1116, command);
+  auto block = testsupport::ObjectMenuBlock(command, name, ra, dec, 0xA7);
   DoOperation(15, reinterpret_cast<std::uintptr_t>(block.data()));
 }
 

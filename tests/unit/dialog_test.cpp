@@ -7,20 +7,14 @@
 #include "plugin/plugin.h"
 #include "settings/settings.h"
 #include "temp_config.h"
+#include "test_blocks.h"
 #include "window_system_model.h"
 
 namespace {
 
 constexpr double kPi = 3.141592653589793;
 
-// The text of a key in the profile, or "<missing>".
-std::string KeyValue(const std::string& profile, const std::string& key) {
-  const std::string needle = "\n" + key + "=";
-  const std::size_t at = ("\n" + profile).find(needle);
-  if (at == std::string::npos) return "<missing>";
-  const std::size_t start = at + needle.size() - 1;
-  return profile.substr(start, profile.find('\n', start) - start);
-}
+using testsupport::ProfileKey;
 
 class ConfigDialogTest : public ::testing::Test {
  protected:
@@ -117,7 +111,7 @@ TEST_F(ConfigDialogTest, ClosingWithoutAButtonIsACancel) {
   config_.WriteProfile(kStoredProfile);
   Open([](wsm::Dialog& d) { d.SetText(1001, "1"); });  // the close box sends Cancel
   EXPECT_EQ(S().ResDec, 10000);
-  EXPECT_EQ(KeyValue(config_.ReadProfile(), "ResDec"), "10000");
+  EXPECT_EQ(ProfileKey(config_.ReadProfile(), "ResDec"), "10000");
 }
 
 TEST_F(ConfigDialogTest, InvertedAxisShowsItsMagnitudeAndKeepsItsSign) {
@@ -130,7 +124,7 @@ TEST_F(ConfigDialogTest, InvertedAxisShowsItsMagnitudeAndKeepsItsSign) {
   });
   EXPECT_EQ(S().ResRA, -4096);
   EXPECT_EQ(ctl::State().RadPerCountRA, (2.0 * kPi) / -4096.0);
-  EXPECT_EQ(KeyValue(config_.ReadProfile(), "ResRA"), "-4096");
+  EXPECT_EQ(ProfileKey(config_.ReadProfile(), "ResRA"), "-4096");
 }
 
 TEST_F(ConfigDialogTest, EditedResolutionsAndInvertBoxes) {
@@ -144,7 +138,7 @@ TEST_F(ConfigDialogTest, EditedResolutionsAndInvertBoxes) {
   EXPECT_EQ(S().ResDec, -2000);
   EXPECT_EQ(ctl::State().RadPerCountRA, (2.0 * kPi) / 10000.0);
   EXPECT_EQ(ctl::State().RadPerCountDec, (2.0 * kPi) / -2000.0);
-  EXPECT_EQ(KeyValue(config_.ReadProfile(), "ResDec"), "-2000");
+  EXPECT_EQ(ProfileKey(config_.ReadProfile(), "ResDec"), "-2000");
 }
 
 TEST_F(ConfigDialogTest, UnusableResolutionKeepsThePreviousValue) {
@@ -161,7 +155,7 @@ TEST_F(ConfigDialogTest, UnusableResolutionKeepsThePreviousValue) {
     EXPECT_TRUE(std::isfinite(ctl::State().RadPerCountRA));
     EXPECT_TRUE(std::isfinite(ctl::State().RadPerCountDec));
   }
-  EXPECT_EQ(KeyValue(config_.ReadProfile(), "ResRA"), "4000");
+  EXPECT_EQ(ProfileKey(config_.ReadProfile(), "ResRA"), "4000");
   // The Invert box still sets the direction.
   Open([](wsm::Dialog& d) {
     d.SetText(1000, "");
@@ -180,7 +174,7 @@ TEST_F(ConfigDialogTest, PortButtonsReplaceTheFourthCharacterOnly) {
     d.Click(1);
   });
   EXPECT_STREQ(S().CommPort, "LPT3");
-  EXPECT_EQ(KeyValue(config_.ReadProfile(), "CommPort"), "LPT3");
+  EXPECT_EQ(ProfileKey(config_.ReadProfile(), "CommPort"), "LPT3");
   EXPECT_EQ(ctl::State().pending_port_digit, '3');
 }
 
@@ -197,7 +191,7 @@ TEST_F(ConfigDialogTest, PortOutsideTheButtonsWarnsAndSurvivesOk) {
   EXPECT_EQ(box.style, 0x1000u | 0x30u);
   EXPECT_EQ(box.owner, wsm::TheBehaviour().focus);
   EXPECT_STREQ(S().CommPort, "COM7");
-  EXPECT_EQ(KeyValue(config_.ReadProfile(), "CommPort"), "COM7");
+  EXPECT_EQ(ProfileKey(config_.ReadProfile(), "CommPort"), "COM7");
 }
 
 TEST_F(ConfigDialogTest, ChosenPortIsForgottenAfterCancel) {
@@ -213,7 +207,7 @@ TEST_F(ConfigDialogTest, ChosenPortIsForgottenAfterCancel) {
     d.Click(1);
   });
   EXPECT_STREQ(S().CommPort, "COM2");
-  EXPECT_EQ(KeyValue(config_.ReadProfile(), "CommPort"), "COM2");
+  EXPECT_EQ(ProfileKey(config_.ReadProfile(), "CommPort"), "COM2");
 }
 
 TEST_F(ConfigDialogTest, PortNameTooShortForADigitBecomesTheChosenPort) {
@@ -226,7 +220,7 @@ TEST_F(ConfigDialogTest, PortNameTooShortForADigitBecomesTheChosenPort) {
     d.Click(1);
   });
   EXPECT_STREQ(S().CommPort, "COM2");
-  EXPECT_EQ(KeyValue(config_.ReadProfile(), "CommPort"), "COM2");
+  EXPECT_EQ(ProfileKey(config_.ReadProfile(), "CommPort"), "COM2");
 }
 
 TEST_F(ConfigDialogTest, StatusAndMountAreWrittenBackAsShown) {
@@ -234,8 +228,8 @@ TEST_F(ConfigDialogTest, StatusAndMountAreWrittenBackAsShown) {
   Open([](wsm::Dialog& d) { d.Click(1); });
   EXPECT_EQ(S().PCode, 0);
   EXPECT_EQ(S().MountType, 1);
-  EXPECT_EQ(KeyValue(config_.ReadProfile(), "PCode"), "OFF");
-  EXPECT_EQ(KeyValue(config_.ReadProfile(), "MountType"), "AA");
+  EXPECT_EQ(ProfileKey(config_.ReadProfile(), "PCode"), "OFF");
+  EXPECT_EQ(ProfileKey(config_.ReadProfile(), "MountType"), "AA");
   Open([](wsm::Dialog& d) {
     d.Click(1020);
     d.Click(1021);
@@ -245,8 +239,8 @@ TEST_F(ConfigDialogTest, StatusAndMountAreWrittenBackAsShown) {
   });
   EXPECT_EQ(S().PCode, 1);
   EXPECT_EQ(S().MountType, 0);
-  EXPECT_EQ(KeyValue(config_.ReadProfile(), "PCode"), "ON");
-  EXPECT_EQ(KeyValue(config_.ReadProfile(), "MountType"), "EQ");
+  EXPECT_EQ(ProfileKey(config_.ReadProfile(), "PCode"), "ON");
+  EXPECT_EQ(ProfileKey(config_.ReadProfile(), "MountType"), "EQ");
 }
 
 TEST_F(ConfigDialogTest, NegativeDeclinationFieldsStoreAndShowAgain) {
@@ -257,7 +251,7 @@ TEST_F(ConfigDialogTest, NegativeDeclinationFieldsStoreAndShowAgain) {
     d.Click(1);
   });
   EXPECT_EQ(S().RefDec, -0.16580627893946132);
-  EXPECT_EQ(KeyValue(config_.ReadProfile(), "RefDec"), "-0.16580627894");
+  EXPECT_EQ(ProfileKey(config_.ReadProfile(), "RefDec"), "-0.16580627894");
   Open([](wsm::Dialog& d) {
     EXPECT_EQ(d.Text(1017), "-9");
     EXPECT_EQ(d.Text(1018), "30");
@@ -295,7 +289,7 @@ TEST_F(ConfigDialogTest, ValueBetweenMinusOneAndZeroKeepsItsSign) {
     d.Click(1);
   });
   EXPECT_EQ(S().RefDec, -0.00872664626);
-  EXPECT_EQ(KeyValue(config_.ReadProfile(), "RefDec"), "-0.00872664626");
+  EXPECT_EQ(ProfileKey(config_.ReadProfile(), "RefDec"), "-0.00872664626");
   // Typed by hand: "-00 45 00" is -0.75 degrees, "-0" the same sign.
   Open([](wsm::Dialog& d) {
     d.SetText(1018, "45");
@@ -317,8 +311,8 @@ TEST_F(ConfigDialogTest, UneditedOkTwiceLeavesTheReferencePoint) {
   EXPECT_EQ(S().RefRA, 0.66577765979);
   EXPECT_EQ(S().RefDec, 1.55817662667);
   const std::string profile = config_.ReadProfile();
-  EXPECT_EQ(KeyValue(profile, "RefRA"), "0.66577765979");
-  EXPECT_EQ(KeyValue(profile, "RefDec"), "1.55817662667");
+  EXPECT_EQ(ProfileKey(profile, "RefRA"), "0.66577765979");
+  EXPECT_EQ(ProfileKey(profile, "RefDec"), "1.55817662667");
   // Editing one group reads that group back from its fields; the other keeps its value.
   Open([](wsm::Dialog& d) {
     d.SetText(1016, "35");  // the same text typed again counts as unedited
@@ -341,9 +335,9 @@ TEST_F(ConfigDialogTest, DialogThatCannotBeCreatedReportsAndSavesWhatWasRead) {
   EXPECT_EQ(box.style, 0x1000u | 0x10u);
   EXPECT_EQ(S().ResRA, 1234);
   const std::string profile = config_.ReadProfile();
-  EXPECT_EQ(KeyValue(profile, "ResRA"), "1234");
-  EXPECT_EQ(KeyValue(profile, "ResDec"), "8192");
-  EXPECT_EQ(KeyValue(profile, "PCode"), "OFF");
+  EXPECT_EQ(ProfileKey(profile, "ResRA"), "1234");
+  EXPECT_EQ(ProfileKey(profile, "ResDec"), "8192");
+  EXPECT_EQ(ProfileKey(profile, "PCode"), "OFF");
 }
 
 TEST_F(ConfigDialogTest, UnsetModuleInstanceIsLookedUpByName) {

@@ -9,19 +9,14 @@
 #include "plugin/bytes.h"
 #include "plugin/plugin.h"
 #include "temp_config.h"
+#include "test_blocks.h"
 #include "window_system_model.h"
 
 namespace {
 
 std::vector<std::uint8_t> ObjectBlock(std::int32_t command, const std::string& name,
                                       double ra = 0.0, double dec = 0.0) {
-  std::vector<std::uint8_t> block(1200, 0x5A);
-  block[8] = static_cast<std::uint8_t>(name.size());
-  std::memcpy(block.data() + 9, name.data(), name.size());
-  ctl::bytes::PutF64(block.data(), 544, ra);
-  ctl::bytes::PutF64(block.data(), 552, dec);
-  ctl::bytes::PutI32(block.data(), 1116, command);
-  return block;
+  return testsupport::ObjectMenuBlock(command, name, ra, dec, 0x5A);
 }
 
 std::uintptr_t Address(std::vector<std::uint8_t>& block) {
