@@ -69,12 +69,7 @@ class CalibrationEndToEndTest : public ::testing::TestWithParam<Mount> {
     astro::vl::ClearContexts();
   }
 
-  bool Connected() {
-    std::vector<std::uint8_t> query(8, 0);
-    testhost::PutI32(query, 0, 8204);  // enabled while connected
-    plugin_.Call(22, query);
-    return query[4] == 1;
-  }
+  bool Connected() { return testhost::Connected(plugin_); }
 
   void MenuCommand(std::int32_t command, const astro::Star& star) {
     auto block = testsupport::ObjectMenuBlock(command, star.name, star.ra, star.dec);

@@ -21,6 +21,7 @@
 #include "astro_vl.h"
 #include "dsc_sim.h"
 #include "plugin_loader.h"
+#include "port_holder.h"
 #include "temp_config.h"
 #include "window_system_model.h"
 
@@ -91,21 +92,10 @@ class LinkIntegrationTest : public ::testing::Test {
   void WriteSettings(const std::string& pcode, const std::string& port = "COM1") {
     config_.WriteProfile("[ZazuvUzarDLL]\nResRA=4096\nResDec=4096\nCommPort=" + port +
                          "\nMountType=EQ\nPCode=" + pcode + "\n");
-    std::vector<std::uint8_t> record(801, 0);
-    testhost::PutI32(record, 0, 3);
-    plugin_.Call(0, record);
+    testhost::Register(plugin_, 3);
   }
-  void SetTime(double day) {
-    std::vector<std::uint8_t> block(16, 0);
-    testhost::PutF64(block, 0, day);
-    plugin_.Call(34, block);
-  }
-  bool Connected() {
-    std::vector<std::uint8_t> block(8, 0);
-    testhost::PutI32(block, 0, 8204);  // Disconnect is enabled while connected
-    plugin_.Call(22, block);
-    return block[4] == 1;
-  }
+  void SetTime(double day) { testhost::SetTime(plugin_, day); }
+  bool Connected() { return testhost::Connected(plugin_); }
   void Connect() {
     plugin_.Call(26, 0);
     ASSERT_TRUE(Connected());
@@ -235,30 +225,13 @@ TEST_F(LinkIntegrationTest, APortThatDoesNotExist) {
 }
 
 TEST_F(LinkIntegrationTest, APortHeldOpenByAnotherProcess) {
-  int ready[2], release[2];
-  ASSERT_EQ(pipe(ready), 0);
-  ASSERT_EQ(pipe(release), 0);
-  const std::string path = box_.SlavePath();
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    char ok = fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0 ? 1 : 0;
-    (void)!write(ready[1], &ok, 1);
-    char c;
-    (void)!read(release[0], &c, 1);
-    _exit(0);
-  }
-  char ok = 0;
-  ASSERT_EQ(read(ready[0], &ok, 1), 1);
-  ASSERT_EQ(ok, 1);
+  testsupport::PortHolder other(box_.SlavePath());
+  ASSERT_TRUE(other.Holding());
   plugin_.Call(26, 0);
   EXPECT_FALSE(Connected());
   EXPECT_EQ(Boxes("Could not open comm port."), 1);
   EXPECT_EQ(wsm::TheLog().boxes.size(), 1u);
-  (void)!write(release[1], "x", 1);
-  waitpid(child, nullptr, 0);
-  for (int fd : {ready[0], ready[1], release[0], release[1]}) close(fd);
+  other.Release();
   Connect();
 }
 

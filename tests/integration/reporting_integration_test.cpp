@@ -51,21 +51,10 @@ class ReportingIntegrationTest : public ::testing::Test {
   void Register(const std::string& mount) {
     config_.WriteProfile("[ZazuvUzarDLL]\nResRA=4096\nResDec=4096\nCommPort=COM1\nMountType=" +
                          mount + "\nPCode=ON\n");
-    std::vector<std::uint8_t> record(801, 0);
-    testhost::PutI32(record, 0, 3);
-    plugin_.Call(0, record);
+    testhost::Register(plugin_, 3);
   }
-  void SetTime(double day) {
-    std::vector<std::uint8_t> block(16, 0);
-    testhost::PutF64(block, 0, day);
-    plugin_.Call(34, block);
-  }
-  bool Reporting() {
-    std::vector<std::uint8_t> block(8, 0);
-    testhost::PutI32(block, 0, 8205);
-    plugin_.Call(22, block);
-    return block[5] == 1;
-  }
+  void SetTime(double day) { testhost::SetTime(plugin_, day); }
+  bool Reporting() { return testhost::MenuItemState(plugin_, 8205).checked == 1; }
   void TurnReportingOn() {
     if (!Reporting()) plugin_.Call(28, 0);
     ASSERT_TRUE(Reporting());

@@ -46,14 +46,17 @@ Handle GetStockObject(int which) { return wsm::GetStockObject(which); }
 Handle SelectObject(Handle dc, Handle object) { return wsm::SelectObject(dc, object); }
 bool DeleteObject(Handle object) { return wsm::DeleteObject(object) != 0; }
 std::uint32_t SetBkColor(Handle dc, std::uint32_t colour) { return wsm::SetBkColor(dc, colour); }
-std::uint32_t SetTextColor(Handle dc, std::uint32_t colour) { return wsm::SetTextColor(dc, colour); }
+std::uint32_t SetTextColor(Handle dc, std::uint32_t colour) {
+  return wsm::SetTextColor(dc, colour);
+}
 bool MoveTo(Handle dc, int x, int y) { return wsm::MoveTo(dc, x, y) != 0; }
 bool LineTo(Handle dc, int x, int y) { return wsm::LineTo(dc, x, y) != 0; }
 bool TextOut(Handle dc, int x, int y, const char* text, int length) {
   return wsm::TextOut(dc, x, y, text, length) != 0;
 }
 
-std::intptr_t DialogBox(Handle /*module*/, std::uint16_t resource_id, Handle owner, DialogProc proc) {
+std::intptr_t DialogBox(Handle /*module*/, std::uint16_t resource_id, Handle owner,
+                        DialogProc proc) {
   const DialogTemplate* dialog = res::FindDialog(resource_id);
   if (dialog == nullptr) return -1;
   std::vector<wsm::ControlSpec> controls;
@@ -86,6 +89,8 @@ bool CheckDlgButton(Handle dialog, int id, std::uint32_t state) {
 bool CheckRadioButton(Handle dialog, int first_id, int last_id, int check_id) {
   return wsm::CheckRadioButton(dialog, first_id, last_id, check_id) != 0;
 }
-std::uint32_t IsDlgButtonChecked(Handle dialog, int id) { return wsm::IsDlgButtonChecked(dialog, id); }
+std::uint32_t IsDlgButtonChecked(Handle dialog, int id) {
+  return wsm::IsDlgButtonChecked(dialog, id);
+}
 
 }  // namespace plat

@@ -24,8 +24,28 @@ std::int16_t Plugin::Call(std::uint32_t selector, std::uintptr_t parameter) cons
   return entry_(selector, parameter);
 }
 
+void Register(const Plugin& plugin, std::int32_t version) {
+  std::vector<std::uint8_t> record(801, 0);
+  PutI32(record, 0, version);
+  plugin.Call(0, record);
+}
+
+void SetTime(const Plugin& plugin, double day_number) {
+  std::vector<std::uint8_t> block(16, 0);
+  PutF64(block, 0, day_number);
+  plugin.Call(34, block);
+}
+
+MenuItem MenuItemState(const Plugin& plugin, std::int32_t id) {
+  std::vector<std::uint8_t> block(8, 0);
+  PutI32(block, 0, id);
+  plugin.Call(22, block);
+  return {block[4], block[5]};
+}
+
 void PutI32(std::vector<std::uint8_t>& block, std::size_t offset, std::int32_t value) {
-  for (int i = 0; i < 4; ++i) block[offset + i] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(value) >> (8 * i));
+  for (int i = 0; i < 4; ++i)
+    block[offset + i] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(value) >> (8 * i));
 }
 
 void PutF64(std::vector<std::uint8_t>& block, std::size_t offset, double value) {

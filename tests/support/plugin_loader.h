@@ -32,6 +32,20 @@ class Plugin {
   std::string error_;
 };
 
+// Operation 0 with the given interface version (the settings are read from
+// the profile when it is accepted).
+void Register(const Plugin& plugin, std::int32_t version = 4);
+// Operation 34 with this day number.
+void SetTime(const Plugin& plugin, double day_number);
+// Operation 22: the enabled and checked bytes of a menu item.
+struct MenuItem {
+  std::uint8_t enabled;
+  std::uint8_t checked;
+};
+MenuItem MenuItemState(const Plugin& plugin, std::int32_t id);
+// Item 8204 (disconnect) is enabled exactly while the plug-in is connected.
+inline bool Connected(const Plugin& plugin) { return MenuItemState(plugin, 8204).enabled == 1; }
+
 // Little-endian helpers for building and reading blocks in tests.
 void PutI32(std::vector<std::uint8_t>& block, std::size_t offset, std::int32_t value);
 void PutF64(std::vector<std::uint8_t>& block, std::size_t offset, double value);

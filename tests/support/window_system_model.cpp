@@ -61,8 +61,8 @@ std::vector<DrawCall> TextsDrawn() {
 }
 
 int MessageBox(Handle owner, const char* text, const char* caption, std::uint32_t style) {
-  g_log.boxes.push_back({owner, text != nullptr ? text : "", caption != nullptr ? caption : "",
-                         style});
+  g_log.boxes.push_back(
+      {owner, text != nullptr ? text : "", caption != nullptr ? caption : "", style});
   return g_behaviour.message_box_answer;
 }
 
@@ -248,8 +248,8 @@ void Dialog::Click(std::uint16_t id) {
   send_(kWmCommand, id, 0);
 }
 
-std::intptr_t DialogBox(const char* caption, const std::vector<ControlSpec>& items, Handle /*owner*/,
-                        DialogProcFn proc) {
+std::intptr_t DialogBox(const char* caption, const std::vector<ControlSpec>& items,
+                        Handle /*owner*/, DialogProcFn proc) {
   if (g_behaviour.dialog_create_fails) {
     g_last_error = g_behaviour.dialog_error;
     return -1;
@@ -271,7 +271,8 @@ std::intptr_t DialogBox(const char* caption, const std::vector<ControlSpec>& ite
     }
     dialog.controls_.push_back(state);
   }
-  dialog.send_ = [&dialog, proc](std::uint32_t message, std::uintptr_t wparam, std::intptr_t lparam) {
+  dialog.send_ = [&dialog, proc](std::uint32_t message, std::uintptr_t wparam,
+                                 std::intptr_t lparam) {
     return proc(kDialogHandle, message, wparam, lparam);
   };
   Dialog* previous = g_dialog;
@@ -321,8 +322,8 @@ std::uint32_t GetDlgItemText(Handle dialog, int id, char* buffer, int size) {
 }
 
 int SetDlgItemInt(Handle dialog, int id, std::uint32_t value, int is_signed) {
-  const std::string text = is_signed ? std::to_string(static_cast<std::int32_t>(value))
-                                     : std::to_string(value);
+  const std::string text =
+      is_signed ? std::to_string(static_cast<std::int32_t>(value)) : std::to_string(value);
   return SetDlgItemText(dialog, id, text.c_str());
 }
 

@@ -15,6 +15,7 @@
 #include "dsc_sim.h"
 #include "link/link.h"
 #include "pointing/pointing.h"
+#include "port_holder.h"
 #include "temp_config.h"
 #include "window_system_model.h"
 
@@ -129,32 +130,13 @@ TEST_F(ConnectionTest, APortThatDoesNotExistGivesOneBoxAndLeavesTheFlagClear) {
 }
 
 TEST_F(ConnectionTest, APortHeldOpenByAnotherProcessCannotBeOpened) {
-  int ready[2];
-  int release[2];
-  ASSERT_EQ(pipe(ready), 0);
-  ASSERT_EQ(pipe(release), 0);
-  const std::string path = box_.SlavePath();
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    char ok = fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0 ? 1 : 0;
-    (void)!write(ready[1], &ok, 1);
-    char c;
-    (void)!read(release[0], &c, 1);
-    _exit(0);
-  }
-  char ok = 0;
-  ASSERT_EQ(read(ready[0], &ok, 1), 1);
-  ASSERT_EQ(ok, 1);
+  testsupport::PortHolder other(box_.SlavePath());
+  ASSERT_TRUE(other.Holding());
   ctl::ConnectPort();
   EXPECT_EQ(ctl::State().connected, 0);
   ASSERT_EQ(wsm::TheLog().boxes.size(), 1u);
   EXPECT_EQ(wsm::TheLog().boxes[0].text, "Could not open comm port.");
-  (void)!write(release[1], "x", 1);
-  int status = 0;
-  waitpid(child, &status, 0);
-  for (int fd : {ready[0], ready[1], release[0], release[1]}) close(fd);
+  other.Release();
 
   // Once the other process has let go, the port opens.
   ctl::ConnectPort();
