@@ -1,5 +1,6 @@
 // The seven persisted settings in the profile section, and the
 // radians-per-count factors derived from the resolutions.
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -30,35 +31,28 @@ std::int32_t LeadingInteger(const char* text) {
   return static_cast<std::int32_t>(value);
 }
 
-// The leading decimal floating-point number of a text.  Only decimal forms
-// are read: hexadecimal, "inf" and "nan" spellings read as the 0 (or the
-// number before them) that a decimal reading gives.
+// The leading decimal floating-point number of a text: blanks, a sign,
+// digits with an optional point, an optional exponent.  Read without regard
+// to the process's locale (a host running in a locale with a decimal comma
+// must not lose the reference point).  Spellings of infinity or not-a-number,
+// and numbers too large for a double, read as 0.
 double LeadingNumber(const char* text) {
   const char* p = text;
   while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r' || *p == '\f' || *p == '\v') ++p;
-  char digits[kBufferSize];
-  std::size_t n = 0;
-  if (*p == '+' || *p == '-') digits[n++] = *p++;
-  bool any = false;
-  while (*p >= '0' && *p <= '9' && n < sizeof digits - 8) digits[n++] = *p++, any = true;
-  if (*p == '.') {
-    digits[n++] = *p++;
-    while (*p >= '0' && *p <= '9' && n < sizeof digits - 8) digits[n++] = *p++, any = true;
-  }
-  if (!any) return 0.0;
-  if (*p == 'e' || *p == 'E') {
-    const char* q = p + 1;
-    std::size_t m = n;
-    digits[m++] = 'e';
-    if (*q == '+' || *q == '-') digits[m++] = *q++;
-    if (*q >= '0' && *q <= '9') {
-      while (*q >= '0' && *q <= '9' && m < sizeof digits - 1) digits[m++] = *q++;
-      n = m;
-    }
-  }
-  digits[n] = '\0';
-  const double value = std::strtod(digits, nullptr);
-  return std::isfinite(value) ? value : 0.0;
+  bool negative = false;
+  if (*p == '+' || *p == '-') negative = *p++ == '-';
+  if (!((*p >= '0' && *p <= '9') || (*p == '.' && p[1] >= '0' && p[1] <= '9'))) return 0.0;
+  double value = 0.0;
+  const auto [end, error] =
+      std::from_chars(p, p + std::strlen(p), value, std::chars_format::general);
+  if (error != std::errc{} || !std::isfinite(value)) return 0.0;
+  return negative ? -value : value;
+}
+
+// "%.11f" of a value, whatever the process's locale.
+void FormatFixed11(double value, char* text, std::size_t size) {
+  const auto [end, error] = std::to_chars(text, text + size - 1, value, std::chars_format::fixed, 11);
+  *(error == std::errc{} ? end : text) = '\0';
 }
 
 // A resolution of 0 would make the radians-per-count factor infinite; a
@@ -106,9 +100,9 @@ int SaveSettings() {
   std::snprintf(text, sizeof text, "%i", s.ResDec);
   plat::ProfileWrite(kProfileSection, "ResDec", text);
   plat::ProfileWrite(kProfileSection, "CommPort", s.CommPort);
-  std::snprintf(text, sizeof text, "%.11f", s.RefRA);
+  FormatFixed11(s.RefRA, text, sizeof text);
   plat::ProfileWrite(kProfileSection, "RefRA", text);
-  std::snprintf(text, sizeof text, "%.11f", s.RefDec);
+  FormatFixed11(s.RefDec, text, sizeof text);
   plat::ProfileWrite(kProfileSection, "RefDec", text);
   plat::ProfileWrite(kProfileSection, "MountType", s.MountType == kAltAzimuth ? "AA" : "EQ");
   plat::ProfileWrite(kProfileSection, "PCode", s.PCode == 1 ? "ON" : "OFF");

@@ -1,12 +1,17 @@
 // The seven settings through a real profile file.
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 
 #include "fake_platform.h"
 #include "plugin/plugin.h"
 #include "settings/settings.h"
 #include "temp_config.h"
+#include "test_blocks.h"
 #include "window_system_model.h"
 
 namespace {
@@ -142,6 +147,37 @@ TEST_F(SettingsStoreTest, RegistrationLoadsOnlyForAcceptedHosts) {
   record[0] = 3;
   DoOperation(0, reinterpret_cast<std::uintptr_t>(record.data()));
   EXPECT_EQ(ctl::State().settings.ResRA, 1000);
+}
+
+}  // namespace
+
+namespace {
+
+// A host may run in its user's locale.  With a decimal comma in force the
+// settings must still read and write with a decimal point.
+TEST_F(SettingsStoreTest, DecimalCommaLocaleChangesNothing) {
+  const std::filesystem::path locales = config_.Path() / "locales";
+  std::filesystem::create_directories(locales);
+  const std::string make = "localedef -i de_DE -f UTF-8 '" + (locales / "de_DE.UTF-8").string() +
+                           "' >/dev/null 2>&1";
+  if (std::system(make.c_str()) != 0) GTEST_SKIP() << "localedef cannot make de_DE.UTF-8";
+  testsupport::ScopedEnv path("LOCPATH", locales.c_str());
+  if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr) GTEST_SKIP() << "no de_DE locale";
+  char probe[16];
+  std::snprintf(probe, sizeof probe, "%.1f", 1.5);
+  EXPECT_STREQ(probe, "1,5") << "the locale's decimal comma is in force";
+
+  config_.WriteProfile("[ZazuvUzarDLL]\nRefRA=0.25\nRefDec=1.5e-1\n");
+  ctl::LoadSettings();
+  const double ra = ctl::State().settings.RefRA;
+  const double dec = ctl::State().settings.RefDec;
+  ctl::SaveSettings();
+  std::setlocale(LC_NUMERIC, "C");
+  EXPECT_EQ(ra, 0.25);
+  EXPECT_EQ(dec, 0.15);
+  const std::string saved = config_.ReadProfile();
+  EXPECT_NE(saved.find("RefRA=0.25000000000\n"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("RefDec=0.15000000000\n"), std::string::npos) << saved;
 }
 
 }  // namespace
