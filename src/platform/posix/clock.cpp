@@ -17,7 +17,9 @@ const std::uint64_t g_loaded_at = NowMilliseconds(CLOCK_REALTIME);
 
 }  // namespace
 
-std::uint32_t TickCount() { return static_cast<std::uint32_t>(NowMilliseconds(CLOCK_MONOTONIC)); }
+// Milliseconds since system start, counting through suspend as GetTickCount
+// does, so the day number keeps up with the sky after the machine sleeps.
+std::uint32_t TickCount() { return static_cast<std::uint32_t>(NowMilliseconds(CLOCK_BOOTTIME)); }
 
 std::uint64_t MillisecondsSinceLoad() {
   const std::uint64_t now = NowMilliseconds(CLOCK_REALTIME);

@@ -47,18 +47,32 @@ int LoadStringResource(Handle /*module*/, std::uint32_t id, char* buffer, int si
   return static_cast<int>(length);
 }
 
+namespace {
+
+bool FitsIn32Bits(const void* block, std::uint32_t size) {
+  return reinterpret_cast<std::uintptr_t>(block) <= 0xFFFFFFFFu - size;
+}
+
+}  // namespace
+
 void* AllocateLowMemory(std::uint32_t size) {
-  int flags = MAP_PRIVATE | MAP_ANONYMOUS;
+  constexpr int kFlags = MAP_PRIVATE | MAP_ANONYMOUS;
 #if defined(MAP_32BIT)
-  flags |= MAP_32BIT;
-#endif
-  void* block = mmap(nullptr, size, PROT_READ | PROT_WRITE, flags, -1, 0);
-  if (block == MAP_FAILED) return nullptr;
-  if (reinterpret_cast<std::uintptr_t>(block) > 0xFFFFFFFFu - size) {
+  // x86-64 Linux places the mapping in the low 2 GiB when asked.
+  void* block = mmap(nullptr, size, PROT_READ | PROT_WRITE, kFlags | MAP_32BIT, -1, 0);
+  if (block != MAP_FAILED) {
+    if (FitsIn32Bits(block, size)) return block;
     munmap(block, size);
-    return nullptr;
   }
-  return block;
+#endif
+  // Elsewhere, ask for addresses below 4 GiB as hints, from high to low.
+  for (std::uintptr_t hint = 0xF0000000u; hint >= 0x10000000u; hint -= 0x10000000u) {
+    void* at = mmap(reinterpret_cast<void*>(hint), size, PROT_READ | PROT_WRITE, kFlags, -1, 0);
+    if (at == MAP_FAILED) continue;
+    if (FitsIn32Bits(at, size)) return at;
+    munmap(at, size);
+  }
+  return nullptr;
 }
 
 }  // namespace plat
