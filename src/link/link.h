@@ -13,7 +13,8 @@ bool ConfigurePort(plat::Handle port);
 // its 4-byte answer when the status query is on.  Returns false when "Q"
 // could not be sent or its answer could not be read: the record then holds
 // no new values.  `complete_answer`, when given, tells whether all 14 bytes
-// of the counts arrived (a short answer converts counts of 0).
+// of the counts arrived with both fields in them (otherwise the missing
+// counts were taken as 0).
 bool QueryEncoders(EncoderRecord& record, const Settings& settings,
                    bool* complete_answer = nullptr);
 

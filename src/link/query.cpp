@@ -109,7 +109,6 @@ bool QueryEncoders(EncoderRecord& record, const Settings& settings, bool* comple
     return false;
   }
   if (received > kCountsLength) received = kCountsLength;
-  if (complete_answer != nullptr) *complete_answer = received == kCountsLength;
 
   if (received < kCountsLength) {
     CountFailure(state);
@@ -120,11 +119,14 @@ bool QueryEncoders(EncoderRecord& record, const Settings& settings, bool* comple
   } else {
     state.link_failures = 0;
     const std::uint32_t first = TakeField(reply, 0, received, field, record.encoder1);
+    bool both_fields = false;
     if (first < received) {
-      TakeField(reply, first + kFieldLength, received, field, record.encoder2);
+      both_fields =
+          TakeField(reply, first + kFieldLength, received, field, record.encoder2) < received;
     } else {
       record.encoder2 = 0.0;
     }
+    if (complete_answer != nullptr) *complete_answer = both_fields;
   }
   ConvertEncoderCounts(record, settings);
 

@@ -79,7 +79,8 @@ void DoObjectMenuCommand(const std::uint8_t* block) {
       EncoderRecord record;
       bool complete = false;
       // A query that could not send or read has already told the user.  One
-      // whose answer came short holds counts of 0, not the telescope's
+      // whose answer came short, or without both fields, holds counts of 0
+      // for an axis, not the telescope's
       // position: recording it would spoil the next calibration, so the
       // sighting is skipped and the user told why.  Either way the entry
       // keeps what it had.
@@ -87,7 +88,8 @@ void DoObjectMenuCommand(const std::uint8_t* block) {
       if (!complete) {
         char text[512];
         std::snprintf(text, sizeof text, msg::kNotSightedText, name);
-        plat::MessageBox(0, text, msg::kNotSightedCaption, plat::kMbIconWarning | plat::kMbOk);
+        plat::MessageBox(0, text, msg::kNotSightedCaption,
+                         plat::kMbSystemModal | plat::kMbIconWarning | plat::kMbOk);
         break;
       }
       SightCalibrationEntry(name, record.angle1, record.angle2);

@@ -186,9 +186,17 @@ TEST_F(SightingTest, AShortOrMissingAnswerRecordsNoSighting) {
               "Object Deneb 100% was not sighted: the setting circles gave no complete reading. "
               "Check the connection and sight it again.");
     EXPECT_EQ(wsm::TheLog().boxes[0].caption, "Read Comm Error");
-    EXPECT_EQ(wsm::TheLog().boxes[0].style, 0x30u);
+    EXPECT_EQ(wsm::TheLog().boxes[0].style, 0x1030u);
   }
+  // 14 bytes, but without signs: no field is found and the counts read 0.
   box_.SetShortAnswer(-1);
+  box_.SetNoSigns(true);
+  wsm::Reset();
+  Command(kCmdSight, "Deneb 100%");
+  EXPECT_EQ(Entry(0).sighted, 0);
+  ASSERT_EQ(wsm::TheLog().boxes.size(), 1u);
+  EXPECT_EQ(wsm::TheLog().boxes[0].caption, "Read Comm Error");
+  box_.SetNoSigns(false);
   wsm::Reset();
   Command(kCmdSight, "Deneb 100%");
   EXPECT_EQ(Entry(0).sighted, 1);
