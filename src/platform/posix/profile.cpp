@@ -438,9 +438,8 @@ void ProfileRead(const char* section, const char* key, const char* default_text,
     if (found.key) {
       Range value = found.key_parsed.value;
       // One pair of matching quotes around the value is not part of it.
-      const char first = file.data[value.begin];
-      if (value.size() >= 2 && (first == '"' || first == '\'') &&
-          file.data[value.end - 1] == first) {
+      const char first = value.size() >= 2 ? file.data[value.begin] : '\0';
+      if ((first == '"' || first == '\'') && file.data[value.end - 1] == first) {
         ++value.begin;
         --value.end;
       }
