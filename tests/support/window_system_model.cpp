@@ -271,8 +271,7 @@ std::intptr_t DialogBox(const char* caption, const std::vector<ControlSpec>& ite
     }
     dialog.controls_.push_back(state);
   }
-  dialog.send_ = [&dialog, proc](std::uint32_t message, std::uintptr_t wparam,
-                                 std::intptr_t lparam) {
+  dialog.send_ = [proc](std::uint32_t message, std::uintptr_t wparam, std::intptr_t lparam) {
     return proc(kDialogHandle, message, wparam, lparam);
   };
   Dialog* previous = g_dialog;
