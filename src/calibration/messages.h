@@ -32,8 +32,8 @@ inline constexpr const char* kMissingDataCaption = "Missing Calibration Data";
 // A fit that cannot be solved: its determinant is zero, or it gives no
 // finite coefficients.  "%s" names the axis.
 inline constexpr const char* kSingularFitText =
-    "Cannot fit the %s axis: the sighted objects do not have enough different encoder angles "
-    "on it (two objects need two different angles, three or more need three). Sight objects "
+    "Cannot fit the %s axis: the sighted objects' encoder angles on it are too few or too close "
+    "together (two objects need two different angles, three or more need three). Sight objects "
     "spread further apart and calibrate again. The telescope calibration is unchanged.";
 inline constexpr const char* kNotFiniteFitText =
     "Cannot fit the %s axis: the sighted positions give no finite result. Check the sighted "

@@ -80,12 +80,12 @@ void DoObjectMenuCommand(const std::uint8_t* block) {
       bool complete = false;
       // A query that could not send or read has already told the user.  One
       // whose answer came short, or without both fields, holds counts of 0
-      // for an axis, not the telescope's
-      // position: recording it would spoil the next calibration, so the
-      // sighting is skipped and the user told why.  Either way the entry
-      // keeps what it had.
+      // for an axis, not the telescope's position: recording it would spoil
+      // the next calibration, so the sighting of a listed object is skipped
+      // and the user told why.  An object not on the list gets the list's
+      // own refusal, whatever the answer.
       if (!QueryEncoders(record, state.settings, &complete)) break;
-      if (!complete) {
+      if (!complete && FindCalibrationEntry(name) >= 0) {
         char text[512];
         std::snprintf(text, sizeof text, msg::kNotSightedText, name);
         plat::MessageBox(0, text, msg::kNotSightedCaption,

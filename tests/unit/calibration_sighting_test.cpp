@@ -204,3 +204,23 @@ TEST_F(SightingTest, AShortOrMissingAnswerRecordsNoSighting) {
 }
 
 }  // namespace
+
+namespace {
+
+// With a short answer, an object that is not on the list still gets the
+// list's own refusal, not a word about the connection.
+TEST_F(SightingTest, AShortAnswerForAnObjectNotOnTheListGetsTheListsRefusal) {
+  Connect(ctl::kEquatorial);
+  box_.SetShortAnswer(5);
+  Command(kCmdSight, "Altair");
+  ASSERT_EQ(wsm::TheLog().boxes.size(), 1u);
+  EXPECT_EQ(wsm::TheLog().boxes[0].caption, "Empty List");
+  Command(kCmdAdd, "Vega", 1.0, 0.5);
+  wsm::Reset();
+  Command(kCmdSight, "Altair");
+  ASSERT_EQ(wsm::TheLog().boxes.size(), 1u);
+  EXPECT_EQ(wsm::TheLog().boxes[0].caption, "Not Found");
+  EXPECT_EQ(Entry(0).sighted, 0);
+}
+
+}  // namespace

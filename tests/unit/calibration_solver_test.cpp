@@ -240,8 +240,9 @@ class SingularFitTest : public CalibrationSolverTest {
     EXPECT_EQ(Boxes()[0].caption, "Calibration Failed");
     EXPECT_EQ(Boxes()[0].text,
               "Cannot fit the " + axis +
-                  " axis: the sighted objects do not have enough different encoder angles on it "
-                  "(two objects need two different angles, three or more need three). Sight "
+                  " axis: the sighted objects' encoder angles on it are too few or too close "
+                  "together (two objects need two different angles, three or more need three). "
+                  "Sight "
                   "objects spread further apart and calibrate again. The telescope calibration "
                   "is unchanged.");
     EXPECT_EQ(Boxes()[0].style, 0x1010u);
