@@ -36,10 +36,11 @@ void ConnectPort() {
   // A port this plug-in still holds open (connected, or left open by a
   // failed configuration) is closed first, the way a disconnect closes it:
   // opening it again would be refused and the open handle lost.  If it will
-  // not close, the connect ends there and the handle stays.
-  if (state.port_open != 0) {
-    DisconnectPort();
-    if (state.port_open != 0) return;
+  // not close, the connect ends there: the handle and the connected flag
+  // stay as they were.
+  if (state.port_open != 0 && !PurgeAndClose(state)) {
+    Report(msg::kCannotClosePort, msg::kCommErrorCaption, kErrorBox);
+    return;
   }
 
   state.settings.port = plat::SerialOpen(state.settings.CommPort);

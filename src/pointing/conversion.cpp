@@ -9,8 +9,10 @@ namespace {
 // Beyond this many turns the first angle is reduced by a remainder before
 // the loops of the range rule run: adding 2π to a value this large would
 // take too many steps, and past about 2^53 · 2π would not change it at all.
-// Ordinary angles, even a few turns out, go through the loops unchanged.
-constexpr double kReduceBeyond = 1024.0 * kTwoPi;
+// Everything below it goes through the loops step by step, as the rule
+// reads: a drift of several thousand years of day numbers (a connect before
+// the host's first time, then a Julian date) takes a few milliseconds.
+constexpr double kReduceBeyond = 4194304.0 * kTwoPi;
 
 // Encoder degrees of a count, for display: a zero resolution turns no count
 // into degrees.

@@ -221,10 +221,12 @@ TEST(NormaliseAnglesTest, HugeFiniteAnglesEndInRange) {
     EXPECT_GE(a, 0.0) << huge;
     EXPECT_LE(a, kTwoPi) << huge;
   }
-  // Large but ordinary: the same direction as the value itself.
+  // Large but ordinary: the range rule's own steps, to the last bit.
+  double stepped = 1e6;
+  while (stepped > kTwoPi) stepped -= kTwoPi;
   double a = 1e6, b = 0.0;
   ctl::NormaliseAngles(a, b);
-  EXPECT_NEAR(a, std::fmod(1e6, kTwoPi), 1e-6);
+  EXPECT_EQ(a, stepped);
   a = 0.0, b = 1e300;  // folds once each way and ends
   ctl::NormaliseAngles(a, b);
   EXPECT_TRUE(std::isfinite(b));
@@ -237,6 +239,21 @@ TEST_F(ConversionTest, ZeroResolutionGivesFiniteAnglesAndNoDegrees) {
   EXPECT_TRUE(std::isfinite(r.angle2));
   EXPECT_EQ(r.encoder1, 0.0);
   EXPECT_EQ(r.encoder2, 0.0);
+}
+
+}  // namespace
+
+namespace {
+
+// A drift of a Julian date's worth of turns (a connect before the host's
+// first time) still goes through the range rule's steps, to the last bit.
+TEST(NormaliseAnglesTest, AJulianDatesDriftFollowsTheStepsExactly) {
+  const double drift = (2460000.3 * 24.0) * (kPi / 12.0);
+  double stepped = drift;
+  while (stepped > kTwoPi) stepped -= kTwoPi;
+  double a = drift, b = 0.0;
+  ctl::NormaliseAngles(a, b);
+  EXPECT_EQ(a, stepped);
 }
 
 }  // namespace
