@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "plugin/state.h"
+#include "state/state.h"
 #include "settings/settings.h"
 #include "temp_config.h"
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "platform/platform.h"
-#include "plugin/state.h"
+#include "state/state.h"
 
 namespace ctl {
 

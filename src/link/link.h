@@ -1,7 +1,7 @@
 // Encoder link: the serial port connection and the query protocol.
 #pragma once
 
-#include "plugin/state.h"
+#include "state/state.h"
 
 namespace ctl {
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "plugin/state.h"
+#include "state/state.h"
 
 #if defined(_WIN32)
 #define CONTROLLER_EXPORT extern "C" __declspec(dllexport)

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "plugin/state.h"
+#include "state/state.h"
 
 namespace ctl {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "platform/platform.h"
-#include "plugin/state.h"
+#include "state/state.h"
 
 namespace ctl {
 

@@ -7,7 +7,7 @@
 
 #include "diagnostics/diagnostics.h"
 #include "fake_platform.h"
-#include "plugin/state.h"
+#include "state/state.h"
 #include "window_system_model.h"
 
 namespace {

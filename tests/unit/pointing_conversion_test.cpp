@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "plugin/state.h"
+#include "state/state.h"
 #include "pointing/pointing.h"
 #include "window_system_model.h"
 

@@ -2,7 +2,7 @@
 // the host's process, the plug-in keeps its module instance.
 #include <dlfcn.h>
 
-#include "plugin/state.h"
+#include "state/state.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "plugin/state.h"
+#include "state/state.h"
 
 namespace ctl {
 namespace {
