@@ -49,6 +49,11 @@ int AddCalibrationEntry(const CalibrationEntry& entry) {
   }
   const std::int32_t index = list.count;
   list.entries[index] = entry;
+  // The sky position the host gave is kept whole: sightings on an
+  // alt-azimuth mount convert it afresh.
+  list.entries[index].sky1 = entry.catalogue1;
+  list.entries[index].sky2 = entry.catalogue2;
+  list.entries[index].drift = 0.0;
   // The name is the key of every later lookup: keep it terminated.
   list.entries[index].name[sizeof list.entries[index].name - 1] = '\0';
   ++list.count;
@@ -86,16 +91,18 @@ int SightCalibrationEntry(const char* name, double encoder1, double encoder2) {
     return -1;
   }
   CalibrationEntry& entry = list.entries[found];
-  // An alt-azimuth mount measures azimuth and altitude: the catalogue
-  // position is turned into the horizon frame once, at the first sighting.
-  if (state.settings.MountType == kAltAzimuth && entry.sighted == 0) {
-    const SphericalTriple horizon =
-        EquatorialToHorizon(state.host_context, entry.catalogue1, entry.catalogue2);
+  // An alt-azimuth mount measures azimuth and altitude: the object's sky
+  // position is turned into the horizon frame for the time of this
+  // sighting, every time (the sky turns between two sightings, so a horizon
+  // position from an earlier one would not match the new encoder angles).
+  if (state.settings.MountType == kAltAzimuth) {
+    const SphericalTriple horizon = EquatorialToHorizon(state.host_context, entry.sky1, entry.sky2);
     entry.catalogue1 = horizon.longitude;
     entry.catalogue2 = horizon.latitude;
   }
   entry.encoder1 = encoder1;
   entry.encoder2 = encoder2;
+  entry.drift = DriftTerm(state.settings);
   entry.sighted = 1;
   return found;
 }

@@ -1,6 +1,7 @@
 // The fit of the six pointing coefficients from the sighted calibration
 // objects: per axis a straight line through two objects, or a least-squares
 // parabola through three or more.
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
@@ -8,6 +9,7 @@
 #include "calibration/calibration.h"
 #include "calibration/messages.h"
 #include "platform/platform.h"
+#include "pointing/pointing.h"
 
 namespace ctl {
 namespace {
@@ -63,6 +65,110 @@ FitOutcome FitAxis(const PointTable& points, int n, AxisFit& fit) {
   return FitOutcome::kFitted;
 }
 
+// Puts one axis's points on one branch of the circle, so that the fit sees
+// a continuous stretch of angles, and returns where that branch begins.
+//
+// Each catalogue angle is first taken within half a turn of its encoder
+// angle (an object whose two angles lie either side of 0/2π, such as Polaris
+// in azimuth with a small encoder offset).  Then the encoder angles: the
+// circle is cut in the middle of the widest gap between them.  When that gap
+// is the one across 0/2π, no angle moves (the points are fitted as they
+// stand, and the cut lies in that gap); otherwise the points below the cut
+// move up a turn, catalogue angle with encoder angle, so that objects either
+// side of 0/2π (near 0h, or near north) sit side by side.
+double PutOnOneBranch(PointTable& points, int n) {
+  int order[kCalibrationCapacity + 1] = {};
+  for (int i = 1; i <= n; ++i) {
+    double& x = points.x[i];
+    double& y = points.y[i];
+    if (!std::isfinite(x) || !std::isfinite(y)) return 0.0;  // refused by the fit
+    if (std::fabs(y - x) > kPi) y -= kTwoPi * std::nearbyint((y - x) / kTwoPi);
+    order[i - 1] = i;
+  }
+  if (n < 1) return 0.0;
+  auto by_angle = [&](int a, int b) { return points.x[a] < points.x[b]; };
+  std::sort(order, order + n, by_angle);
+  if (points.x[order[n - 1]] - points.x[order[0]] > kTwoPi) {
+    // More than a turn apart (drift terms taken off): one turn is enough.
+    for (int i = 1; i <= n; ++i) {
+      const double turns = std::floor(points.x[i] / kTwoPi);
+      points.x[i] -= turns * kTwoPi;
+      points.y[i] -= turns * kTwoPi;
+    }
+    std::sort(order, order + n, by_angle);
+  }
+  const double low = points.x[order[0]];
+  const double high = points.x[order[n - 1]];
+  double widest = 0.0;
+  double cut = 0.0;
+  for (int k = 0; k + 1 < n; ++k) {
+    const double gap = points.x[order[k + 1]] - points.x[order[k]];
+    if (gap > widest) {
+      widest = gap;
+      cut = points.x[order[k]] + gap / 2.0;
+    }
+  }
+  const double across = low + kTwoPi - high;
+  if (across >= widest) return high + across / 2.0 - kTwoPi;
+  for (int i = 1; i <= n; ++i) {
+    if (points.x[i] < cut) {
+      points.x[i] += kTwoPi;
+      points.y[i] += kTwoPi;
+    }
+  }
+  return cut;
+}
+
+}  // namespace
+
+namespace {
+
+// The fits work on centred, scaled encoder angles z = (x - mean) / h, h being
+// the power of two at or above the largest |x - mean|: the sums then hold
+// numbers near 1 instead of near 2π, so that points clustered anywhere on the
+// circle keep their precision, and the division by h is exact.  The
+// coefficients are transformed back to x at the end.  Points with small whole
+// or halved coordinates (the usual worked examples) go through exactly.
+struct Centred {
+  int n = 0;
+  double mean = 0.0;
+  double h = 1.0;
+  double z[kCalibrationCapacity + 1] = {};
+  double y[kCalibrationCapacity + 1] = {};
+};
+
+// Encoder angles that differ by less than this (relative to their size) are
+// one angle: what tells them apart is rounding, not the sky.
+constexpr double kMinSpread = 1e-9;
+// A parabola whose normal equations have a determinant below this fraction
+// of S2³ (both scale alike) would turn rounding into curvature: the encoder
+// angles are too few or too close together for three coefficients.
+constexpr double kMinQuadraticDeterminant = 1e-5;
+
+// Centres the points; false when they are not finite numbers or all share one
+// encoder angle.
+bool Centre(const PointTable& points, double n_value, Centred& c) {
+  const int n = static_cast<int>(n_value < kCalibrationCapacity ? n_value : kCalibrationCapacity);
+  c.n = n;
+  double sum = 0.0;
+  for (int i = 1; i <= n; ++i) {
+    if (!std::isfinite(points.x[i]) || !std::isfinite(points.y[i])) return false;
+    sum += points.x[i];
+  }
+  c.mean = sum / n;
+  double largest = 0.0;
+  for (int i = 1; i <= n; ++i) largest = std::fmax(largest, std::fabs(points.x[i] - c.mean));
+  if (!(largest > kMinSpread * (1.0 + std::fabs(c.mean)))) return false;
+  int exponent = 0;
+  std::frexp(largest, &exponent);
+  c.h = std::ldexp(1.0, exponent);
+  for (int i = 1; i <= n; ++i) {
+    c.z[i] = (points.x[i] - c.mean) / c.h;
+    c.y[i] = points.y[i];
+  }
+  return true;
+}
+
 }  // namespace
 
 int FitLine(const PointTable& points, double& slope, double& intercept) {
@@ -72,19 +178,23 @@ int FitLine(const PointTable& points, double& slope, double& intercept) {
                      plat::kMbOk | plat::kMbIconError | plat::kMbSystemModal);
     return 0;
   }
-  double sx = 0.0, sxx = 0.0, sy = 0.0, sxy = 0.0;
-  for (int i = 1; i <= n && i <= kCalibrationCapacity; ++i) {
-    const double x = points.x[i];
-    const double y = points.y[i];
-    sx += x;
-    sxx += x * x;
-    sy += y;
-    sxy += x * y;
+  Centred c;
+  if (!Centre(points, n, c)) return 0;
+  const double count = c.n;
+  double sz = 0.0, szz = 0.0, sy = 0.0, szy = 0.0;
+  for (int i = 1; i <= c.n; ++i) {
+    sz += c.z[i];
+    szz += c.z[i] * c.z[i];
+    sy += c.y[i];
+    szy += c.z[i] * c.y[i];
   }
-  const double d = n * sxx - sx * sx;
-  if (IsSingular(d, std::fabs(n * sxx) + std::fabs(sx * sx))) return 0;
-  const double s = (n * sxy - sx * sy) / d;
-  const double i = (sy * sxx - sx * sxy) / d;
+  const double d = count * szz - sz * sz;
+  if (IsSingular(d, std::fabs(count * szz) + std::fabs(sz * sz))) return 0;
+  const double slope_z = (count * szy - sz * sy) / d;
+  const double intercept_z = (sy * szz - sz * szy) / d;
+  // y = slope_z * (x - mean) / h + intercept_z
+  const double s = slope_z / c.h;
+  const double i = intercept_z - s * c.mean;
   if (!std::isfinite(s) || !std::isfinite(i)) return 0;
   slope = s;
   intercept = i;
@@ -98,10 +208,13 @@ int FitQuadratic(const PointTable& points, double& a, double& b, double& c) {
                      plat::kMbOk | plat::kMbIconError | plat::kMbSystemModal);
     return 0;
   }
+  Centred p;
+  if (!Centre(points, n, p)) return 0;
+  const double count = p.n;
   double s1 = 0.0, s2 = 0.0, s3 = 0.0, s4 = 0.0, t0 = 0.0, t1 = 0.0, t2 = 0.0;
-  for (int i = 1; i <= n && i <= kCalibrationCapacity; ++i) {
-    const double x = points.x[i];
-    const double y = points.y[i];
+  for (int i = 1; i <= p.n; ++i) {
+    const double x = p.z[i];
+    const double y = p.y[i];
     const double t = x * x;
     s1 += x;
     s2 += t;
@@ -115,22 +228,33 @@ int FitQuadratic(const PointTable& points, double& a, double& b, double& c) {
   //   | s4 s3 s2 | |A|   |t2|
   //   | s3 s2 s1 | |B| = |t1|
   //   | s2 s1 n  | |C|   |t0|
-  // solved by Cramer's rule, each determinant in its expanded form.
-  const double det = n * s2 * s4 + 2.0 * s1 * s2 * s3 - s2 * s2 * s2 - s1 * s1 * s4 - n * s3 * s3;
-  const double scale = std::fabs(n * s2 * s4) + std::fabs(2.0 * s1 * s2 * s3) +
-                       std::fabs(s2 * s2 * s2) + std::fabs(s1 * s1 * s4) + std::fabs(n * s3 * s3);
-  if (IsSingular(det, scale)) return 0;
-  const double qa =
-      (n * s2 * t2 + s1 * s3 * t0 + s1 * s2 * t1 - s2 * s2 * t0 - s1 * s1 * t2 - n * s3 * t1) / det;
-  const double qb =
-      (n * s4 * t1 + s1 * s2 * t2 + s2 * s3 * t0 - s2 * s2 * t1 - s1 * s4 * t0 - n * s3 * t2) / det;
+  // solved by Cramer's rule, each determinant in its expanded form, every
+  // squared sum taken as a square.
+  const double det =
+      count * s2 * s4 + 2.0 * s1 * s2 * s3 - s2 * s2 * s2 - s1 * s1 * s4 - count * (s3 * s3);
+  const double scale = std::fabs(count * s2 * s4) + std::fabs(2.0 * s1 * s2 * s3) +
+                       std::fabs(s2 * s2 * s2) + std::fabs(s1 * s1 * s4) +
+                       std::fabs(count * (s3 * s3));
+  if (IsSingular(det, scale) || !(det > kMinQuadraticDeterminant * (s2 * s2 * s2))) return 0;
+  const double qa = (count * s2 * t2 + s1 * s3 * t0 + s1 * s2 * t1 - s2 * s2 * t0 - s1 * s1 * t2 -
+                     count * s3 * t1) /
+                    det;
+  const double qb = (count * s4 * t1 + s1 * s2 * t2 + s2 * s3 * t0 - s2 * s2 * t1 - s1 * s4 * t0 -
+                     count * s3 * t2) /
+                    det;
   const double qc =
       (s2 * s4 * t0 + s2 * s3 * t1 + s1 * s3 * t2 - s2 * s2 * t2 - s1 * s4 * t1 - s3 * s3 * t0) /
       det;
-  if (!std::isfinite(qa) || !std::isfinite(qb) || !std::isfinite(qc)) return 0;
-  a = qa;
-  b = qb;
-  c = qc;
+  // y = qa z² + qb z + qc with z = (x - mean) / h.
+  const double pa = qa / (p.h * p.h);
+  const double pb = qb / p.h;
+  const double ra = pa;
+  const double rb = pb - 2.0 * pa * p.mean;
+  const double rc = qc - p.mean * (pb - pa * p.mean);
+  if (!std::isfinite(ra) || !std::isfinite(rb) || !std::isfinite(rc)) return 0;
+  a = ra;
+  b = rb;
+  c = rc;
   return 1;
 }
 
@@ -159,11 +283,20 @@ void CalibrateTelescope() {
 
   // Both axes are fitted before any coefficient changes, so that a refusal
   // on the second axis leaves all six as they were.
+  // On an equatorial mount the first axis is fitted with each sighting's
+  // drift term taken off both angles: the encoder's error belongs to the
+  // axis, which the sky turns past, so a correction fitted this way holds
+  // all night.  With no drift (sightings right after connecting) the angles
+  // are the recorded ones.
   AxisFit first, second;
+  PointingBranch branch;
   for (int i = 1; i <= n; ++i) {
-    points.x[i] = list.entries[i - 1].encoder1;
-    points.y[i] = list.entries[i - 1].catalogue1;
+    const CalibrationEntry& e = list.entries[i - 1];
+    const double drift = alt_azimuth ? 0.0 : e.drift;
+    points.x[i] = drift != 0.0 ? e.encoder1 - drift : e.encoder1;
+    points.y[i] = drift != 0.0 ? e.catalogue1 - drift : e.catalogue1;
   }
+  branch.cut1 = PutOnOneBranch(points, n);
   switch (FitAxis(points, n, first)) {
     case FitOutcome::kFitted:
       break;
@@ -177,6 +310,7 @@ void CalibrateTelescope() {
     points.x[i] = list.entries[i - 1].encoder2;
     points.y[i] = list.entries[i - 1].catalogue2;
   }
+  branch.cut2 = PutOnOneBranch(points, n);
   switch (FitAxis(points, n, second)) {
     case FitOutcome::kFitted:
       break;
@@ -194,6 +328,7 @@ void CalibrateTelescope() {
   p.DA = second.a;
   p.DB = second.b;
   p.DC = second.c;
+  state.branch = branch;
 
   char buffer[kBoxTextSize];
   std::snprintf(buffer, sizeof buffer, msg::kResultText, p.RA, p.RB, p.RC, p.DA, p.DB, p.DC);

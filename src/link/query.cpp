@@ -109,6 +109,7 @@ bool QueryEncoders(EncoderRecord& record, const Settings& settings, bool* comple
     return false;
   }
   if (received > kCountsLength) received = kCountsLength;
+  bool counts_complete = false;
 
   if (received < kCountsLength) {
     CountFailure(state);
@@ -117,7 +118,6 @@ bool QueryEncoders(EncoderRecord& record, const Settings& settings, bool* comple
     record.encoder1 = 0.0;
     record.encoder2 = 0.0;
   } else {
-    state.link_failures = 0;
     const std::uint32_t first = TakeField(reply, 0, received, field, record.encoder1);
     bool both_fields = false;
     if (first < received) {
@@ -126,6 +126,14 @@ bool QueryEncoders(EncoderRecord& record, const Settings& settings, bool* comple
     } else {
       record.encoder2 = 0.0;
     }
+    // Fourteen bytes without both signed fields (a box at another baud rate,
+    // line noise) are no answer either: they count toward the warning.
+    if (both_fields) {
+      state.link_failures = 0;
+    } else {
+      CountFailure(state);
+    }
+    counts_complete = both_fields;
     if (complete_answer != nullptr) *complete_answer = both_fields;
   }
   ConvertEncoderCounts(record, settings);
@@ -147,7 +155,9 @@ bool QueryEncoders(EncoderRecord& record, const Settings& settings, bool* comple
       return true;
     }
     if (received == kStatusLength) {
-      state.link_failures = 0;
+      // A good status clears the count only when the counts came too: a box
+      // that answers "P" but never gives counts must still be warned about.
+      if (counts_complete) state.link_failures = 0;
       record.status = StatusValue(reply, sizeof reply);
     } else {
       CountFailure(state);

@@ -23,6 +23,17 @@ double EncoderDegrees(double count, std::int32_t resolution) {
 
 }  // namespace
 
+double DriftTerm(const Settings& settings) {
+  const PluginState& state = State();
+  if (settings.MountType == kAltAzimuth) return 0.0;
+  const double now = state.host_time.day_number;
+  const double then = state.connect_time.day_number;
+  if (now == then) return 0.0;
+  // One turn per unit of the day number: 15 degrees an hour of that clock.
+  const double hours = (now - then) * 24.0;
+  return hours * (kPi / 12.0);
+}
+
 void ConvertEncoderCounts(EncoderRecord& record, const Settings& settings) {
   const PluginState& state = State();
   const double count1 = record.encoder1;
@@ -36,13 +47,7 @@ void ConvertEncoderCounts(EncoderRecord& record, const Settings& settings) {
   } else {
     first += settings.RefRA;
     second += settings.RefDec;
-    const double now = state.host_time.day_number;
-    const double then = state.connect_time.day_number;
-    if (now != then) {
-      // One turn per unit of the day number: 15 degrees an hour of that clock.
-      const double hours = (now - then) * 24.0;
-      first += hours * (kPi / 12.0);
-    }
+    first += DriftTerm(settings);
   }
   NormaliseAngles(first, second);
   record.angle1 = first;

@@ -15,13 +15,19 @@ struct SphericalTriple {
 };
 
 void ConvertEncoderCounts(EncoderRecord& record, const Settings& settings);
+// The drift term the conversion adds to the first angle now: one turn per
+// unit of the day number since connecting, on an equatorial mount; 0 on an
+// alt-azimuth mount or while the day number stands where it stood at connect.
+double DriftTerm(const Settings& settings);
 void NormaliseAngles(double& first, double& second);
 
 SphericalTriple EquatorialToHorizon(std::uint32_t host_context, double ra, double dec);
 SphericalTriple HorizonToEquatorial(std::uint32_t host_context, double azimuth, double altitude);
 
-// The corrected position.  Returns false when the query sent or read nothing
-// (the out-parameters are then left as they were).
+// The corrected position.  Returns false when the query gave no position:
+// nothing sent or read, or an answer too short or without both count fields
+// (the out-parameters are then left as they were; the debug window still
+// shows what the query got).
 bool GetTelescopePosition(double& first, double& second);
 
 }  // namespace ctl

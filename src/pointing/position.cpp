@@ -1,22 +1,50 @@
 // The corrected current position of the telescope.
+#include <cmath>
+
 #include "diagnostics/diagnostics.h"
 #include "link/link.h"
 #include "pointing/pointing.h"
 
 namespace ctl {
+namespace {
+
+// The angle a taken within [cut, cut + 2π] by whole turns; an angle already
+// there stays exactly as it is.
+double OnBranch(double a, double cut) {
+  if (!std::isfinite(a)) return a;
+  if (a < cut) a += kTwoPi * std::ceil((cut - a) / kTwoPi);
+  if (a > cut + kTwoPi) a -= kTwoPi * std::ceil((a - cut - kTwoPi) / kTwoPi);
+  return a;
+}
+
+}  // namespace
 
 bool GetTelescopePosition(double& first, double& second) {
   PluginState& state = State();
   EncoderRecord record;
   // A query that sent or read nothing has no position to give; the caller
   // reports nothing new rather than a record that received no values.
-  if (!QueryEncoders(record, state.settings)) return false;
+  bool complete = false;
+  if (!QueryEncoders(record, state.settings, &complete)) return false;
+  // An answer too short or without both count fields holds no position
+  // either (its counts of 0 would put the telescope on the reference point);
+  // the debug window still shows the status the query read.
+  if (!complete) {
+    FeedDebugWindow(record);
+    return false;
+  }
 
+  // The coefficients apply on the branch of the circle they were fitted on,
+  // and on an equatorial mount to the first angle without its drift term
+  // (see CalibrateTelescope); the drift goes back on afterwards.
   const PointingCoefficients& c = state.pointing;
-  const double x = record.angle1;
-  const double y = record.angle2;
+  const double drift = DriftTerm(state.settings);
+  const double x =
+      OnBranch(drift != 0.0 ? record.angle1 - drift : record.angle1, state.branch.cut1);
+  const double y = OnBranch(record.angle2, state.branch.cut2);
   double corrected1 = (c.RA * x) * x + c.RB * x + c.RC;
   double corrected2 = (c.DA * y) * y + c.DB * y + c.DC;
+  if (drift != 0.0) corrected1 += drift;
   NormaliseAngles(corrected1, corrected2);
   first = corrected1;
   second = corrected2;

@@ -38,7 +38,7 @@ struct Settings {
   std::int32_t ResDec = 4096;
   double RefRA = 0.665777659788;
   double RefDec = 1.55817662667;
-  double HorizonAz = 0.0;   // horizon reference point, set at each connect
+  double HorizonAz = 0.0;  // horizon reference point, set at each connect
   double HorizonAlt = 0.0;
   std::int32_t PCode = 1;
   std::int32_t MountType = kEquatorial;
@@ -55,6 +55,12 @@ struct CalibrationEntry {
   double catalogue2 = 0.0;  // Dec, or altitude
   double encoder1 = 0.0;    // uncorrected angles at the last sighting
   double encoder2 = 0.0;
+  // Kept beside the positions above: the object's sky position as the host
+  // gave it (a re-sighting on an alt-azimuth mount converts it afresh), and
+  // the drift term of the last sighting on an equatorial mount.
+  double sky1 = 0.0;
+  double sky2 = 0.0;
+  double drift = 0.0;
 };
 
 struct CalibrationList {
@@ -65,6 +71,15 @@ struct CalibrationList {
 struct PointingCoefficients {
   double RA = 0.0, RB = 1.0, RC = 0.0;
   double DA = 0.0, DB = 1.0, DC = 0.0;
+};
+
+// Where each axis's pointing correction cuts the circle: an uncorrected angle
+// is taken within [cut, cut + 2π] before the coefficients apply, the branch
+// on which the calibration fitted them.  The initial cuts leave every angle
+// as it stands.
+struct PointingBranch {
+  double cut1 = 0.0;
+  double cut2 = -kPi;
 };
 
 inline constexpr double RadiansPerCount(std::int32_t resolution) {
@@ -95,6 +110,7 @@ struct PluginState {
   // Calibration.
   CalibrationList calibration;
   PointingCoefficients pointing;
+  PointingBranch branch;
   // Settings and derived constants.
   Settings settings;
   double RadPerCountRA = RadiansPerCount(4096);

@@ -1,8 +1,9 @@
 // "Sight Object" through DoOperation against the simulated box on a real
 // pseudo-terminal: the encoder position recorded, and the alt-azimuth
-// conversion of the catalogue position at the first sighting only.
+// conversion of the object's sky position for the time of each sighting.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -100,7 +101,7 @@ TEST_F(SightingTest, TwiceOnAnEquatorialMount) {
   EXPECT_TRUE(wsm::TheLog().boxes.empty());
 }
 
-TEST_F(SightingTest, TwiceOnAnAltAzimuthMountConvertsTheCataloguePositionOnce) {
+TEST_F(SightingTest, TwiceOnAnAltAzimuthMountConvertsTheSkyPositionAfreshEachTime) {
   Connect(ctl::kAltAzimuth);
   const ctl::Settings& s = ctl::State().settings;
   const astro::Star* vega = astro::FindStar("Vega");
@@ -124,13 +125,18 @@ TEST_F(SightingTest, TwiceOnAnAltAzimuthMountConvertsTheCataloguePositionOnce) {
     EXPECT_EQ(call.to_frame, 2);
   }
 
-  const double azimuth = Entry(0).catalogue1;
-  const double altitude = Entry(0).catalogue2;
+  // An hour later the sky has turned: the second sighting pairs its encoder
+  // angles with Vega's horizon position of that moment, not the first one's.
+  const double later = kJulianDate + 1.0 / 24.0;
+  astro::vl::SetContext(kContext, astro::vl::kDefaultSite, later);
   box_.SetCounts(710, -240);
   Command(kCmdSight, "Vega");
-  EXPECT_EQ(ConversionsLogged(), 1) << "the second sighting converted again";
-  EXPECT_EQ(Entry(0).catalogue1, azimuth);
-  EXPECT_EQ(Entry(0).catalogue2, altitude);
+  EXPECT_EQ(ConversionsLogged(), 2);
+  const astro::Horizontal now =
+      astro::EquatorialToHorizontal(vega->position(), astro::vl::kDefaultSite, later);
+  EXPECT_GT(std::fabs(now.azimuth - expected.azimuth), 0.1);
+  EXPECT_NEAR(Entry(0).catalogue1, now.azimuth, 1e-9);
+  EXPECT_NEAR(Entry(0).catalogue2, now.altitude, 1e-9);
   EXPECT_NEAR(Entry(0).encoder1, FirstAngle(710, s.HorizonAz), 1e-12);
   EXPECT_DOUBLE_EQ(Entry(0).encoder2, SecondAngle(-240, s.HorizonAlt));
   EXPECT_TRUE(wsm::TheLog().boxes.empty());

@@ -189,7 +189,7 @@ TEST_F(QueryTest, ThirteenBytesGiveCountsOfZeroAndTheConversionStillRuns) {
   EXPECT_TRUE(wsm::TheLog().boxes.empty()) << "a short answer has no message of its own";
 }
 
-TEST_F(QueryTest, AnswersWithoutSignsGiveCountsOfZero) {
+TEST_F(QueryTest, AnswersWithoutSignsGiveCountsOfZeroAndCountAsFailures) {
   ConnectTo(box_.SlavePath());
   ctl::State().settings.PCode = 0;
   box_.SetCounts(1234, -567);
@@ -198,7 +198,12 @@ TEST_F(QueryTest, AnswersWithoutSignsGiveCountsOfZero) {
   ASSERT_TRUE(Query(record));
   EXPECT_EQ(record.encoder1, 0.0);
   EXPECT_EQ(record.encoder2, 0.0);
-  EXPECT_EQ(ctl::State().link_failures, 0) << "fourteen bytes arrived";
+  EXPECT_EQ(ctl::State().link_failures, 1) << "fourteen bytes, but no counts in them";
+  // A box that never answers with counts (at another baud rate, say) is
+  // warned about like a silent one.
+  for (int i = 2; i <= 21; ++i) ASSERT_TRUE(Query(record));
+  ASSERT_EQ(wsm::TheLog().boxes.size(), 1u);
+  EXPECT_EQ(wsm::TheLog().boxes[0].text, "Close serial port and check connections.");
 }
 
 // Answers the box never gives: the search and the copy stay within the
@@ -293,7 +298,7 @@ TEST_F(QueryTest, AThreeByteStatusAnswerReads2989AndCounts) {
   EXPECT_EQ(ctl::State().link_failures, 1) << "reset by the counts, raised by the status";
 }
 
-TEST_F(QueryTest, AGoodStatusAnswerResetsTheCountAfterAShortCountsAnswer) {
+TEST_F(QueryTest, AGoodStatusAnswerDoesNotClearAShortCountsAnswer) {
   ScriptedBox peer;
   peer.AnswerQ("+0123");
   ConnectTo(peer.Path());
@@ -302,7 +307,7 @@ TEST_F(QueryTest, AGoodStatusAnswerResetsTheCountAfterAShortCountsAnswer) {
   ASSERT_TRUE(Query(record));
   EXPECT_EQ(record.encoder1, 0.0);
   EXPECT_EQ(record.status, 0);
-  EXPECT_EQ(ctl::State().link_failures, 0);
+  EXPECT_EQ(ctl::State().link_failures, 6) << "the status came, the counts did not";
 }
 
 TEST_F(QueryTest, ShortAnswersToBothCountTwice) {

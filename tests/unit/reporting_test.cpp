@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -270,6 +271,42 @@ TEST_F(ReportingTest, TelescopeObjectAfterAFailedQueryLeavesTheRecordAlone) {
   const auto before = record;
   DoOperation(ctl::kOpTelescopeObject, reinterpret_cast<std::uintptr_t>(record.data()));
   EXPECT_EQ(record, before);
+}
+
+// A box switched off (silent), a cable out at the box end (a part of an
+// answer) or a box at another baud rate (fourteen bytes without the signed
+// fields) gives no position: no report, operation 21's record untouched, a
+// link failure counted, and the debug page still drawn with the status.
+TEST_F(ReportingTest, AnswersWithoutCountsReportNoPositionAndLeaveTheRecordAlone) {
+  constexpr plat::Handle kWindow = 0x51;
+  ctl::State().debug_window = kWindow;
+  wsm::TheBehaviour().visible_windows.insert(kWindow);
+  ctl::State().settings.PCode = 1;
+  ctl::State().reporting = 1;
+  box_.SetCounts(300, 200);
+  ASSERT_EQ(I32(Update(), 4), 3);
+  std::uint8_t before[19];
+  std::memcpy(before, ctl::State().equatorial_report, sizeof before);
+  const std::function<void()> faults[] = {[&] { box_.SetSilent(true); },
+                                          [&] { box_.SetShortAnswer(9); },
+                                          [&] { box_.SetNoSigns(true); }};
+  for (const auto& fault : faults) {
+    box_.ClearFaults();
+    fault();
+    ctl::State().link_failures = 0;
+    wsm::TheLog().draws.clear();
+    fake::AdvanceTicks(1001);
+    ExpectNoPosition(Update());
+    EXPECT_EQ(std::memcmp(before, ctl::State().equatorial_report, sizeof before), 0);
+    EXPECT_GE(ctl::State().link_failures, 1);
+    EXPECT_FALSE(wsm::TextsDrawn().empty()) << "the debug page shows the status";
+
+    auto record = ObjectRecord(0);
+    const auto untouched = record;
+    DoOperation(ctl::kOpTelescopeObject, reinterpret_cast<std::uintptr_t>(record.data()));
+    EXPECT_EQ(record, untouched);
+  }
+  EXPECT_TRUE(wsm::TheLog().boxes.empty());
 }
 
 }  // namespace

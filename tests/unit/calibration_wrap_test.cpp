@@ -1,0 +1,197 @@
+// The calibration solver on angles anywhere on the circle: fits accurate on
+// consistent data wherever the points cluster, a guard that refuses what
+// rounding would decide, the same coefficients as the plain normal
+// equations where those are well conditioned, and objects either side of
+// 0/2π fitted on one branch.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "calibration/calibration.h"
+#include "plugin/plugin.h"
+#include "temp_config.h"
+#include "test_blocks.h"
+#include "window_system_model.h"
+
+namespace {
+
+using ctl::kPi;
+using ctl::kTwoPi;
+
+ctl::PointTable Table(const std::vector<double>& x, const std::vector<double>& y) {
+  ctl::PointTable t;
+  t.x[0] = static_cast<double>(x.size());
+  for (std::size_t i = 0; i < x.size(); ++i) {
+    t.x[i + 1] = x[i];
+    t.y[i + 1] = y[i];
+  }
+  return t;
+}
+
+// The normal equations of a parabola summed over the raw angles and solved
+// by Cramer's rule as written: the reference where they are well conditioned.
+std::vector<double> PlainParabola(const std::vector<double>& x, const std::vector<double>& y) {
+  double n = static_cast<double>(x.size()), s1 = 0, s2 = 0, s3 = 0, s4 = 0, t0 = 0, t1 = 0, t2 = 0;
+  for (std::size_t i = 0; i < x.size(); ++i) {
+    const double t = x[i] * x[i];
+    s1 += x[i], s2 += t, s3 += x[i] * t, s4 += t * t;
+    t0 += y[i], t1 += x[i] * y[i], t2 += t * y[i];
+  }
+  const double det = n * s2 * s4 + 2 * s1 * s2 * s3 - s2 * s2 * s2 - s1 * s1 * s4 - n * s3 * s3;
+  return {
+      (n * s2 * t2 + s1 * s3 * t0 + s1 * s2 * t1 - s2 * s2 * t0 - s1 * s1 * t2 - n * s3 * t1) / det,
+      (n * s4 * t1 + s1 * s2 * t2 + s2 * s3 * t0 - s2 * s2 * t1 - s1 * s4 * t0 - n * s3 * t2) / det,
+      (s2 * s4 * t0 + s2 * s3 * t1 + s1 * s3 * t2 - s2 * s2 * t2 - s1 * s4 * t1 - s3 * s3 * t0) /
+          det};
+}
+
+class CalibrationWrapTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ctl::ResetState();
+    wsm::Reset();
+    ctl::State().connected = 1;
+  }
+  void TearDown() override { ctl::ResetState(); }
+
+  // Objects sighted at the given encoder angles (first axis; the second
+  // axis gets a harmless spread of its own), then calibrated.
+  static void Calibrate(const std::vector<double>& encoder, const std::vector<double>& catalogue) {
+    for (std::size_t i = 0; i < encoder.size(); ++i) {
+      const std::string name = "star" + std::to_string(i);
+      auto block = testsupport::ObjectMenuBlock(20002, name, catalogue[i], 0.1 * i);
+      DoOperation(15, reinterpret_cast<std::uintptr_t>(block.data()));
+      ASSERT_GE(ctl::SightCalibrationEntry(name.c_str(), encoder[i], 0.1 * i + 0.01), 0);
+    }
+    DoOperation(30, 0);
+  }
+  // The first-axis correction of an uncorrected angle, taken on the branch
+  // the calibration chose, as an angle in [0, 2π).
+  static double Corrected(double x) {
+    const ctl::PluginState& s = ctl::State();
+    while (x < s.branch.cut1) x += kTwoPi;
+    while (x > s.branch.cut1 + kTwoPi) x -= kTwoPi;
+    const double y = (s.pointing.RA * x) * x + s.pointing.RB * x + s.pointing.RC;
+    return std::fmod(std::fmod(y, kTwoPi) + kTwoPi, kTwoPi);
+  }
+  static double AngleBetween(double a, double b) {
+    return std::fabs(std::remainder(a - b, kTwoPi));
+  }
+};
+
+TEST_F(CalibrationWrapTest, ConsistentDataIsFittedWithinANanoradianAnywhereOrRefused) {
+  std::mt19937_64 random(20261209);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  int fitted = 0, refused = 0;
+  for (int trial = 0; trial < 20000; ++trial) {
+    const int n = 2 + static_cast<int>(unit(random) * 7);
+    // A cluster anywhere on the circle, from a few arcseconds to a turn wide,
+    // sometimes with two points almost on top of each other.
+    const double centre = unit(random) * kTwoPi;
+    const double width = std::pow(10.0, -5.0 + 5.8 * unit(random));
+    std::vector<double> x(n), y(n);
+    for (int i = 0; i < n; ++i)
+      x[i] = std::fmin(kTwoPi, std::fmax(0.0, centre + width * (unit(random) - 0.5)));
+    if (unit(random) < 0.2) x[1] = x[0] + width * std::pow(10.0, -9.0 * unit(random));
+    const double a = n == 2 ? 0.0 : 0.05 * (unit(random) - 0.5);
+    const double b = 1.0 + 0.04 * (unit(random) - 0.5);
+    const double c = 0.05 * (unit(random) - 0.5);
+    for (int i = 0; i < n; ++i) y[i] = (a * x[i] + b) * x[i] + c;
+    const ctl::PointTable table = Table(x, y);
+    double fa = 0.0, fb = 0.0, fc = 0.0;
+    const int ok = n == 2 ? ctl::FitLine(table, fb, fc) : ctl::FitQuadratic(table, fa, fb, fc);
+    if (ok == 0) {
+      ++refused;
+      continue;
+    }
+    ++fitted;
+    double low = x[0], high = x[0];
+    for (double v : x) low = std::fmin(low, v), high = std::fmax(high, v);
+    for (int k = 0; k <= 16; ++k) {
+      const double v = low + (high - low) * k / 16.0;
+      const double exact = (a * v + b) * v + c;
+      ASSERT_NEAR((fa * v + fb) * v + fc, exact, 1e-9)
+          << "n " << n << " centre " << centre << " width " << width << " trial " << trial;
+    }
+  }
+  std::printf("[ fits ] %d fitted within 1e-9 rad, %d refused\n", fitted, refused);
+  EXPECT_GT(fitted, 15000);
+  EXPECT_TRUE(wsm::TheLog().boxes.empty());
+}
+
+TEST_F(CalibrationWrapTest, TheCasesRoundingSpoiltAreFittedExactly) {
+  // Three collinear points near 3 rad.
+  double a = 1.0, b = 0.0, c = 0.0;
+  ASSERT_EQ(ctl::FitQuadratic(Table({2.98, 3.00, 3.02}, {2.97, 2.99, 3.01}), a, b, c), 1);
+  EXPECT_NEAR((a * 3.00 + b) * 3.00 + c, 2.99, 1e-12);
+  EXPECT_NEAR(a, 0.0, 1e-9);
+  // Objects clustered near 23h on a consistent line.
+  const std::vector<double> x = {5.95, 5.99, 6.02, 6.07, 6.11};
+  std::vector<double> y;
+  for (double v : x) y.push_back(1.003 * v - 0.02);
+  ASSERT_EQ(ctl::FitQuadratic(Table(x, y), a, b, c), 1);
+  EXPECT_NEAR(a, 0.0, 1e-9);
+  EXPECT_NEAR(b, 1.003, 1e-8);
+  EXPECT_NEAR(c, -0.02, 1e-7);
+}
+
+TEST_F(CalibrationWrapTest, WellConditionedFitsGiveThePlainFormulasCoefficients) {
+  const std::vector<double> x = {0.61, 1.17, 1.93, 2.48};
+  const std::vector<double> y = {0.65, 1.19, 1.99, 2.46};
+  double a = 0.0, b = 0.0, c = 0.0;
+  ASSERT_EQ(ctl::FitQuadratic(Table(x, y), a, b, c), 1);
+  const std::vector<double> plain = PlainParabola(x, y);
+  EXPECT_NEAR(a, plain[0], 1e-12);
+  EXPECT_NEAR(b, plain[1], 1e-12);
+  EXPECT_NEAR(c, plain[2], 1e-12);
+
+  // Through the command: the same six-decimal result box, and no angle
+  // moved where none lies across 0/2π.
+  Calibrate(x, y);
+  ASSERT_EQ(wsm::TheLog().boxes.size(), 1u);
+  char first_lines[128];
+  std::snprintf(first_lines, sizeof first_lines, "RA: %f\nRB: %f\nRC: %f\n", plain[0], plain[1],
+                plain[2]);
+  EXPECT_EQ(wsm::TheLog().boxes[0].text.substr(0, std::string(first_lines).size()), first_lines);
+  EXPECT_EQ(ctl::State().pointing.RA, a);
+  EXPECT_EQ(ctl::State().pointing.RB, b);
+  EXPECT_EQ(ctl::State().pointing.RC, c);
+}
+
+// Polaris in azimuth: a 0.6 degree encoder offset puts its encoder reading
+// just past north (0.4 degrees) while its azimuth is 359.8 degrees.
+TEST_F(CalibrationWrapTest, AnObjectWhoseAnglesLieEitherSideOfNorthIsFittedOnOneBranch) {
+  const double offset = 0.6 * kPi / 180.0;
+  const double polaris = 359.8 * kPi / 180.0, other = 3.0;
+  Calibrate({std::fmod(polaris + offset, kTwoPi), other + offset}, {polaris, other});
+  ASSERT_EQ(wsm::TheLog().boxes.size(), 1u);
+  EXPECT_EQ(wsm::TheLog().boxes[0].caption, "Telecope Calibrated");
+  EXPECT_NEAR(ctl::State().pointing.RB, 1.0, 1e-12);
+  EXPECT_LT(AngleBetween(Corrected(other + offset), other), 1e-12);
+  EXPECT_LT(AngleBetween(Corrected(std::fmod(polaris + offset, kTwoPi)), polaris), 1e-12);
+}
+
+// Objects either side of 0h on an equatorial mount with a scale error: their
+// encoder angles straddle 0/2π too.
+TEST_F(CalibrationWrapTest, ObjectsEitherSideOfZeroHoursAreFittedOnOneBranch) {
+  const std::vector<double> ra = {22.6 * kPi / 12, 23.7 * kPi / 12, 0.4 * kPi / 12, 1.8 * kPi / 12};
+  std::vector<double> encoder;
+  auto encode = [](double r) {
+    const double t = std::remainder(r - 0.66, kTwoPi);  // the axis turn from the reference
+    return std::fmod(0.66 + 1.012 * t + 0.021 + kTwoPi, kTwoPi);
+  };
+  for (double r : ra) encoder.push_back(encode(r));
+  Calibrate(encoder, ra);
+  ASSERT_EQ(wsm::TheLog().boxes.size(), 1u);
+  EXPECT_EQ(wsm::TheLog().boxes[0].caption, "Telecope Calibrated");
+  for (double r : {22.9, 23.99, 0.0, 0.01, 1.1, 2.0}) {
+    const double target = r * kPi / 12;
+    EXPECT_LT(AngleBetween(Corrected(encode(target)), target), 1e-9) << r << "h";
+  }
+}
+
+}  // namespace
