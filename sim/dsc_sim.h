@@ -60,10 +60,15 @@ enum class Mount { kEquatorial = 0, kAltAzimuth = 1 };
 
 // The telescope on the sky.  When the plug-in connected (connect_julian_date)
 // the telescope pointed at the reference point (ref_ra, ref_dec) and both
-// encoders read 0.
+// encoders read 0.  Sky positions are apparent places of the date (the
+// host's sky frame).  An equatorial mount's polar axis stands on the pole of
+// the date and its circles read hour angle (from the apparent sidereal time)
+// and declination; an alt-azimuth mount's read the observed place, refracted
+// by `atmosphere`.
 struct SkyModel {
   astro::Site site{51.4769 * astro::kDegree, 0.0};
   Mount mount = Mount::kEquatorial;
+  astro::Atmosphere atmosphere = astro::kStandardAtmosphere;
   double ref_ra = 0.665777659788;  // the plug-in's default reference point
   double ref_dec = 1.55817662667;
   double connect_julian_date = astro::kJ2000;
@@ -74,16 +79,18 @@ struct SkyModel {
 // The true angles the two axes have turned through since connecting, with
 // the telescope aimed at (ra, dec) at `julian_date`:
 //   equatorial:    axis 1 = hour angle of the reference at connect
-//                           - hour angle of the target now, in (-pi, pi]
+//                           - hour angle of the target now, in [-pi, pi)
 //                  axis 2 = dec - ref_dec
 //   alt-azimuth:   axis 1 = azimuth(target, now) - azimuth(reference, connect),
-//                           real-world azimuths, in (-pi, pi]
+//                           real-world observed azimuths, in [-pi, pi)
 //                  axis 2 = altitude(target, now) - altitude(reference, connect)
 struct AxisAngles {
   double first = 0.0;
   double second = 0.0;
 };
 AxisAngles TrueAxisAngles(const SkyModel& model, double ra, double dec, double julian_date);
+// A catalogue star's apparent place at a time: where the model aims for it.
+astro::Equatorial ApparentPlace(const astro::Star& star, double julian_date);
 // The counts a real box would give with the telescope aimed there.
 std::pair<std::int32_t, std::int32_t> CountsFor(const SkyModel& model, double ra, double dec,
                                                 double julian_date);

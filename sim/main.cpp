@@ -120,7 +120,8 @@ std::optional<astro::Equatorial> ParsePosition(const std::string& text) {
   double ra = 0.0, dec = 0.0;
   if (ParsePair(text.c_str(), ra, dec))
     return astro::Equatorial{ra * astro::kHour, dec * astro::kDegree};
-  if (const astro::Star* star = astro::FindStar(text)) return star->position();
+  if (const astro::Star* star = astro::FindStar(text))
+    return dscsim::ApparentPlace(*star, astro::JulianDateNow());
   return std::nullopt;
 }
 
@@ -248,7 +249,7 @@ struct Program {
       if (numbers >> ra >> dec) {
         target = astro::Equatorial{ra * astro::kHour, dec * astro::kDegree};
       } else if (const astro::Star* star = astro::FindStar(rest)) {
-        target = star->position();
+        target = dscsim::ApparentPlace(*star, astro::JulianDateNow());
       } else {
         return fail();
       }

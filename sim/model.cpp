@@ -49,10 +49,15 @@ AxisAngles TrueAxisAngles(const SkyModel& model, double ra, double dec, double j
     return {astro::WrapPi(ref_hour_angle - hour_angle), dec - model.ref_dec};
   }
   const astro::Horizontal target =
-      astro::EquatorialToHorizontal({ra, dec}, model.site, julian_date);
-  const astro::Horizontal reference = astro::EquatorialToHorizontal(
-      {model.ref_ra, model.ref_dec}, model.site, model.connect_julian_date);
+      astro::Sky(julian_date, model.site, model.atmosphere).Observed(astro::Equatorial{ra, dec});
+  const astro::Horizontal reference =
+      astro::Sky(model.connect_julian_date, model.site, model.atmosphere)
+          .Observed(astro::Equatorial{model.ref_ra, model.ref_dec});
   return {astro::WrapPi(target.azimuth - reference.azimuth), target.altitude - reference.altitude};
+}
+
+astro::Equatorial ApparentPlace(const astro::Star& star, double julian_date) {
+  return astro::Sky(julian_date, astro::Site{}, astro::kNoRefraction).Apparent(star);
 }
 
 std::pair<std::int32_t, std::int32_t> CountsFor(const SkyModel& model, double ra, double dec,

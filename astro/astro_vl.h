@@ -8,8 +8,9 @@
 // "none handed over yet"; unless it has been set, it (like any context that
 // was never set) converts with kDefaultSite at the current real time.
 //
-// Frames: 6 is the sky frame (J2000, see astro.h), 2 the horizon frame with
-// the mathematical longitude.  vl_CoordinateConversion copies the vector
+// Frames: 6 is the sky frame (the apparent place of the date, see astro.h),
+// 2 the horizon frame (the observed place, refracted by the context's
+// atmosphere) with the mathematical longitude.  vl_CoordinateConversion copies the vector
 // unchanged for any other pair of frame codes.
 #pragma once
 
@@ -29,10 +30,12 @@ inline constexpr Site kDefaultSite{51.4769 * kDegree, 0.0};
 using Clock = double (*)();
 
 // Context `id` converts for `site` at the fixed Julian date `julian_date`.
-void SetContext(std::int32_t id, const Site& site, double julian_date);
+void SetContext(std::int32_t id, const Site& site, double julian_date,
+                const Atmosphere& atmosphere = kStandardAtmosphere);
 // Context `id` converts for `site` at whatever time `julian_date_now` says
 // when the conversion is made (JulianDateNow for the real time).
-void SetContextClock(std::int32_t id, const Site& site, Clock julian_date_now);
+void SetContextClock(std::int32_t id, const Site& site, Clock julian_date_now,
+                     const Atmosphere& atmosphere = kStandardAtmosphere);
 // Forgets every context set so far.
 void ClearContexts();
 
@@ -40,6 +43,7 @@ void ClearContexts();
 struct Resolved {
   Site site;
   double julian_date = 0.0;
+  Atmosphere atmosphere;
 };
 Resolved ResolveContext(std::int32_t id);
 

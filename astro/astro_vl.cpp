@@ -15,6 +15,7 @@ struct Context {
   Site site;
   double julian_date = 0.0;
   Clock clock = nullptr;  // when set, the time comes from here
+  Atmosphere atmosphere;
 };
 
 struct State {
@@ -31,26 +32,28 @@ State& GetState() {
 
 Resolved ResolveLocked(State& state, std::int32_t id) {
   const auto it = state.contexts.find(id);
-  if (it == state.contexts.end()) return {kDefaultSite, JulianDateNow()};
+  if (it == state.contexts.end()) return {kDefaultSite, JulianDateNow(), kStandardAtmosphere};
   const Context& c = it->second;
-  return {c.site, c.clock != nullptr ? c.clock() : c.julian_date};
+  return {c.site, c.clock != nullptr ? c.clock() : c.julian_date, c.atmosphere};
 }
 
 void Record(State& state, Call call) { state.calls.push_back(std::move(call)); }
 
 }  // namespace
 
-void SetContext(std::int32_t id, const Site& site, double julian_date) {
+void SetContext(std::int32_t id, const Site& site, double julian_date,
+                const Atmosphere& atmosphere) {
   State& state = GetState();
   std::lock_guard lock(state.mutex);
-  state.contexts[id] = Context{site, julian_date, nullptr};
+  state.contexts[id] = Context{site, julian_date, nullptr, atmosphere};
 }
 
-void SetContextClock(std::int32_t id, const Site& site, Clock julian_date_now) {
+void SetContextClock(std::int32_t id, const Site& site, Clock julian_date_now,
+                     const Atmosphere& atmosphere) {
   State& state = GetState();
   std::lock_guard lock(state.mutex);
   state.contexts[id] =
-      Context{site, 0.0, julian_date_now != nullptr ? julian_date_now : &JulianDateNow};
+      Context{site, 0.0, julian_date_now != nullptr ? julian_date_now : &JulianDateNow, atmosphere};
 }
 
 void ClearContexts() {
@@ -134,7 +137,7 @@ VL_EXPORT void vl_CoordinateConversion(int32_t context, int32_t from_frame, int3
     const astro::vl::Resolved where = astro::vl::ResolveLocked(state, context);
     astro::Vector out;
     astro::ConvertFrame(from_frame, to_frame, astro::Vector{v.x, v.y, v.z}, where.site,
-                        where.julian_date, out);
+                        where.julian_date, where.atmosphere, out);
     *result = vl_Vector{out.x, out.y, out.z};
     call.results = {out.x, out.y, out.z};
   }

@@ -1,6 +1,7 @@
 // A catalogue of bright stars: J2000 positions and visual magnitudes from the
 // published bright-star and Hipparcos catalogues, rounded to about an
-// arcsecond.  Brightest first.
+// arcsecond, brightest first; and their proper motions and parallaxes from
+// Hipparcos, rounded to about a milliarcsecond (a year).
 #include <array>
 #include <cctype>
 
@@ -90,7 +91,88 @@ constexpr Entry kEntries[] = {
     {"Albireo", 19, 30, 43.281, '+', 27, 57, 34.85, 3.05},
 };
 
+// Proper motion in right ascension (times cos dec) and in declination,
+// milliarcseconds a year, and parallax, milliarcseconds.
+struct Motion {
+  const char* name;
+  double pm_ra, pm_dec, parallax;
+};
+
+constexpr Motion kMotions[] = {
+    {"Sirius", -546.0, -1223.1, 379.2},
+    {"Canopus", 19.9, 23.2, 10.6},
+    {"Arcturus", -1093.4, -1999.4, 88.8},
+    {"Rigil Kentaurus", -3678.2, 481.8, 754.8},
+    {"Vega", 200.9, 286.2, 130.2},
+    {"Capella", 75.5, -427.1, 76.2},
+    {"Rigel", 1.3, 0.5, 3.8},
+    {"Procyon", -714.6, -1036.8, 284.6},
+    {"Achernar", 87.0, -38.2, 23.4},
+    {"Betelgeuse", 27.5, 11.3, 6.6},
+    {"Hadar", -33.3, -23.2, 8.3},
+    {"Altair", 536.2, 385.3, 194.9},
+    {"Acrux", -35.8, -14.9, 10.1},
+    {"Aldebaran", 63.5, -188.9, 48.9},
+    {"Antares", -12.1, -23.3, 5.9},
+    {"Spica", -42.4, -30.7, 13.1},
+    {"Pollux", -626.6, -45.8, 96.5},
+    {"Fomalhaut", 328.9, -164.2, 129.8},
+    {"Deneb", 2.0, 1.9, 2.3},
+    {"Mimosa", -43.0, -16.2, 11.7},
+    {"Regulus", -248.7, 5.6, 41.1},
+    {"Adhara", 3.2, 1.3, 8.0},
+    {"Castor", -191.5, -145.2, 64.1},
+    {"Shaula", -8.5, -30.8, 5.7},
+    {"Gacrux", 28.2, -265.1, 36.8},
+    {"Bellatrix", -8.1, -12.9, 12.9},
+    {"Elnath", 22.8, -174.2, 24.4},
+    {"Miaplacidus", -156.5, 108.9, 28.8},
+    {"Alnilam", 1.4, -0.8, 1.7},
+    {"Alnair", 126.7, -147.5, 32.3},
+    {"Alnitak", 3.2, 2.0, 4.4},
+    {"Alioth", 111.9, -8.2, 39.5},
+    {"Dubhe", -134.1, -34.7, 26.5},
+    {"Mirfak", 23.8, -26.0, 6.4},
+    {"Wezen", -3.1, 3.3, 2.0},
+    {"Kaus Australis", -39.4, -124.2, 22.6},
+    {"Alkaid", -121.2, -15.0, 31.4},
+    {"Avior", -25.5, 22.7, 5.2},
+    {"Menkalinan", -56.4, -0.9, 40.2},
+    {"Atria", 17.9, -32.9, 8.4},
+    {"Alhena", -2.0, -66.9, 31.1},
+    {"Peacock", 6.9, -86.0, 18.2},
+    {"Polaris", 44.5, -11.9, 7.5},
+    {"Mirzam", -3.2, -0.8, 6.6},
+    {"Alphard", -15.2, 34.4, 18.1},
+    {"Hamal", 188.6, -148.1, 49.6},
+    {"Diphda", 232.6, 32.0, 34.0},
+    {"Nunki", 15.1, -53.4, 14.3},
+    {"Mirach", 175.9, -112.2, 16.4},
+    {"Alpheratz", 135.7, -162.9, 33.6},
+    {"Rasalhague", 108.1, -221.6, 67.1},
+    {"Kochab", -32.6, 11.4, 24.9},
+    {"Saiph", 1.5, -1.4, 5.0},
+    {"Almach", 43.1, -50.9, 9.2},
+    {"Algol", 2.4, -1.4, 35.1},
+    {"Denebola", -497.7, -114.7, 90.9},
+    {"Alphecca", 120.3, -89.6, 43.5},
+    {"Mintaka", 0.6, -0.7, 4.7},
+    {"Sadr", 2.4, -0.9, 1.8},
+    {"Eltanin", -8.5, -23.1, 21.1},
+    {"Schedar", 50.9, -32.1, 14.3},
+    {"Mizar", 119.0, -26.0, 38.0},
+    {"Caph", 523.5, -179.8, 59.9},
+    {"Merak", 81.4, 33.5, 40.9},
+    {"Enif", 26.9, 0.4, 4.7},
+    {"Scheat", 187.8, 137.6, 16.6},
+    {"Alderamin", 150.6, 49.1, 66.5},
+    {"Markab", 60.4, -41.3, 24.5},
+    {"Menkar", -10.4, -76.9, 13.1},
+    {"Albireo", -7.2, -6.2, 7.5},
+};
+
 constexpr std::size_t kCount = sizeof(kEntries) / sizeof(kEntries[0]);
+constexpr double kMilliarcsecond = kArcsecond / 1000.0;
 
 const std::array<Star, kCount>& Catalogue() {
   static const std::array<Star, kCount> stars = [] {
@@ -99,6 +181,12 @@ const std::array<Star, kCount>& Catalogue() {
       const Entry& e = kEntries[i];
       result[i] = Star{e.name, FromHms(e.ra_h, e.ra_m, e.ra_s),
                        FromDms(e.dec_sign == '-', e.dec_d, e.dec_m, e.dec_s), e.magnitude};
+      for (const Motion& m : kMotions) {
+        if (std::string_view(m.name) != e.name) continue;
+        result[i].pm_ra = m.pm_ra * kMilliarcsecond;
+        result[i].pm_dec = m.pm_dec * kMilliarcsecond;
+        result[i].parallax = m.parallax / 1000.0;
+      }
     }
     return result;
   }();
