@@ -57,6 +57,9 @@ std::string UsageText() {
          "                      then the build tree's)\n"
          "  --lat DEGREES       the observing site's latitude, north positive (default 51.4769)\n"
          "  --lon DEGREES       the observing site's longitude, east positive (default 0)\n"
+         "  --pressure HPA      air pressure for refraction (default 1013.25)\n"
+         "  --temperature C     air temperature for refraction (default 10)\n"
+         "  --no-refraction     horizon positions without refraction\n"
          "  --config DIR        the plug-in's configuration folder (sets VELASTRA_CONFIG_DIR)\n"
          "  --log FILE          append every message box, dialog and command to FILE\n"
          "  --scripted          never wait for a person: message boxes are answered OK at once\n"
@@ -113,6 +116,21 @@ bool ParseOptions(int argc, char** argv, Options* o, std::string* error) {
       if (!angle(&o->latitude, 90.0)) return false;
     } else if (arg == "--lon") {
       if (!angle(&o->longitude, 180.0)) return false;
+    } else if (arg == "--pressure" || arg == "--temperature") {
+      std::string text;
+      double number = 0.0;
+      if (!value(&text)) return false;
+      const bool pressure = arg == "--pressure";
+      if (!ParseNumber(text, &number) ||
+          (pressure ? number < 0 || number > 1200 : number < -60 || number > 60)) {
+        *error = "option " + arg + " needs " +
+                 (pressure ? "hectopascals from 0 to 1200" : "degrees Celsius from -60 to 60") +
+                 ", not '" + text + "'";
+        return false;
+      }
+      (pressure ? o->atmosphere.pressure_hpa : o->atmosphere.temperature_c) = number;
+    } else if (arg == "--no-refraction") {
+      o->atmosphere.pressure_hpa = 0.0;
     } else {
       *error = "unknown option '" + arg + "' (try --help)";
       return false;
@@ -202,7 +220,7 @@ bool App::Start() {
   Ws().CreateDebugWindow(width, height);
   Ws().SetPageVisible(options_.page_visible);
   session_.SetDebugWindow(WindowSystem::kDebugWindow);
-  astro::vl::SetContextClock(kHostContext, site_, astro::JulianDateNow);
+  astro::vl::SetContextClock(kHostContext, site_, astro::JulianDateNow, options_.atmosphere);
   SendTime();
   session_.SetHostContext(kHostContext);
   std::string caption = r.caption;
@@ -218,9 +236,23 @@ bool App::Start() {
   return true;
 }
 
-void App::SendTime() { session_.SetTime(astro::JulianDateNow()); }
+// The plug-in turns an equatorial mount's right ascension one turn per unit
+// of the day number and runs the number on at the solar rate between two
+// handovers: the sidereal day number, sent every second, keeps that right.
+void App::SendTime() {
+  session_.SetTime(astro::SiderealDayNumber(astro::JulianDateNow()));
+  time_sent_ = std::chrono::steady_clock::now();
+}
+
+astro::Sky App::SkyNow() const {
+  return astro::Sky(astro::JulianDateNow(), site_, options_.atmosphere);
+}
 
 std::optional<Report> App::Tick() {
+  if (session_.loaded() &&
+      std::chrono::steady_clock::now() - time_sent_ >= std::chrono::seconds(1)) {
+    SendTime();
+  }
   std::optional<Report> report = session_.PeriodicUpdate();
   if (report) {
     last_report_ = report;
@@ -229,10 +261,12 @@ std::optional<Report> App::Tick() {
   return report;
 }
 
-std::string App::DescribeSky(const astro::Equatorial& p) {
+std::string App::DescribeSky(const astro::Equatorial& apparent) {
+  // Shown and named in the catalogue's frame, as the star list is.
+  const astro::Equatorial p = SkyNow().Catalogue(apparent);
   double separation = 0.0;
   const astro::Star* star = astro::NearestStar(p, &separation);
-  std::string text = "RA " + FormatRa(p.ra) + "  Dec " + FormatDms(p.dec);
+  std::string text = "RA " + FormatRa(p.ra) + "  Dec " + FormatDms(p.dec) + " (J2000)";
   if (star != nullptr) {
     text += "  near " + std::string(star->name) + " (" + FormatDegrees(separation, 1) + " away)";
   }
@@ -241,8 +275,8 @@ std::string App::DescribeSky(const astro::Equatorial& p) {
 
 std::string App::DescribeReport(const Report& report) {
   if (!report.horizontal()) return DescribeSky({report.first, report.second});
-  const astro::Equatorial sky =
-      astro::HorizontalToEquatorial({report.first, report.second}, site_, astro::JulianDateNow());
+  const astro::Sky now = SkyNow();
+  const astro::Equatorial sky = now.Catalogue(now.FromObserved({report.first, report.second}));
   double separation = 0.0;
   const astro::Star* star = astro::NearestStar(sky, &separation);
   std::string text = "Az " + FormatDegrees(report.first) + "  Alt " + FormatDegrees(report.second);
@@ -279,8 +313,9 @@ bool App::ObjectCommand(std::uint32_t id, const std::string& star_name) {
   Ws().DestroyMenu(menu);
   console_.Log("object menu: " + text + (star ? " " + std::string(star->name) : ""));
   console_.Line("> " + text + (star != nullptr ? ": " + std::string(star->name) : ""));
+  // The plug-in's sky frame is the apparent place of the date.
   session_.ObjectMenuCommand(static_cast<std::int32_t>(id), star ? star->name : "",
-                             star ? star->position() : astro::Equatorial{});
+                             star ? SkyNow().Apparent(*star) : astro::Equatorial{});
   return true;
 }
 
@@ -366,10 +401,10 @@ void App::Watch(double seconds) {
 }
 
 void App::ListStars(int count) {
-  const double jd = astro::JulianDateNow();
+  const astro::Sky sky = SkyNow();
   int shown = 0;
   for (const astro::Star& star : astro::BrightStars()) {
-    const astro::Horizontal h = astro::EquatorialToHorizontal(star.position(), site_, jd);
+    const astro::Horizontal h = sky.Observed(star);
     if (h.altitude <= 0.0) continue;
     char line[160];
     std::snprintf(line, sizeof line, "  %-12s mag %5.2f  RA %s  Dec %s  Az %7s  Alt %6s", star.name,

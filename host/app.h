@@ -3,6 +3,7 @@
 // command loop.
 #pragma once
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,9 +17,10 @@
 namespace host {
 
 struct Options {
-  std::string plugin;         // empty: look in the usual places
-  double latitude = 51.4769;  // degrees, north positive
-  double longitude = 0.0;     // degrees, east positive
+  std::string plugin;                                         // empty: look in the usual places
+  double latitude = 51.4769;                                  // degrees, north positive
+  double longitude = 0.0;                                     // degrees, east positive
+  astro::Atmosphere atmosphere = astro::kStandardAtmosphere;  // for refraction
   bool scripted = false;
   bool demo = false;
   std::string port;        // a real box's device, for the demo
@@ -61,8 +63,11 @@ class App {
   std::optional<Report> Tick();
   const std::optional<Report>& last_report() const { return last_report_; }
 
-  // Sends the time (operation 34) again: the Julian date now.
+  // Sends the time (operation 34) again: the sidereal day number now.  Tick
+  // sends it every second as well.
   void SendTime();
+  // The sky at the site now (catalogue, apparent and observed places).
+  astro::Sky SkyNow() const;
 
   // The telescope's position in the sky right now (operation 21), with the
   // nearest catalogue star; an empty text when the plug-in gives none.
@@ -90,6 +95,7 @@ class App {
   astro::Site site_;
   std::optional<Report> last_report_;
   bool watching_ = false;
+  std::chrono::steady_clock::time_point time_sent_{};
 };
 
 // The configuration folder the plug-in uses: VELASTRA_CONFIG_DIR, else

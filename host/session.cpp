@@ -70,9 +70,9 @@ Registration Session::Register(std::int32_t version) {
 
 void Session::SetDebugWindow(ws_Handle window) { Call(kSetDebugWindow, window); }
 
-void Session::SetTime(double julian_date) {
+void Session::SetTime(double day_number) {
   Block block(16);
-  block.PutF64(0, julian_date);
+  block.PutF64(0, day_number);
   Call(kSetTime, block.address());
 }
 

@@ -84,8 +84,9 @@ class Session {
 
   Registration Register(std::int32_t version = kHostInterfaceVersion);
   void SetDebugWindow(ws_Handle window);
-  // Operation 34: the day number is the Julian date.
-  void SetTime(double julian_date);
+  // Operation 34: the day number (astro::SiderealDayNumber: one unit per
+  // sidereal turn).
+  void SetTime(double day_number);
   // Operation 39: the host context at offset 12.
   void SetHostContext(std::int32_t context);
   void Connect();
