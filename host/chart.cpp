@@ -113,4 +113,59 @@ bool WriteCalibrationChart(const std::vector<ChartStar>& stars, TextRenderer& te
   return canvas.SavePng(path, error);
 }
 
+bool WriteNightChart(const std::vector<NightSeries>& stars, double limit_arcmin, TextRenderer& text,
+                     const std::string& path, std::string* error) {
+  constexpr int kLeft = 70, kRight = kWidth - 170, kTopEdge = 60, kBottom = kHeight - 60;
+  const Rgb colours[] = {{255, 210, 0},   {80, 230, 120}, {100, 170, 255},
+                         {255, 120, 200}, {255, 140, 60}, {190, 150, 255}};
+  Canvas canvas(kWidth, kHeight, kBackground);
+  const FontSpec title{-16, 0, "Arial"};
+  const FontSpec small{-12, 0, "Arial"};
+  text.Draw(canvas, title, 20, 14, "Pointing error through the night, after one calibration", kStar,
+            {}, false);
+  double hours = 1.0, top = limit_arcmin * 1.25;
+  for (const NightSeries& s : stars) {
+    for (double h : s.hours) hours = std::max(hours, h);
+    for (double e : s.error_arcmin) top = std::max(top, e * 1.1);
+  }
+  auto x_of = [&](double h) { return kLeft + static_cast<int>(h / hours * (kRight - kLeft)); };
+  auto y_of = [&](double e) {
+    return kBottom - static_cast<int>(std::min(e, top) / top * (kBottom - kTopEdge));
+  };
+  for (int h = 0; h <= static_cast<int>(hours); ++h) {
+    canvas.Line(x_of(h), kTopEdge, x_of(h), kBottom, kGrid);
+    text.Draw(canvas, small, x_of(h) - 4, kBottom + 6, std::to_string(h) + "h", kLabel, {}, false);
+  }
+  const double step = top > 12 ? 5.0 : top > 4 ? 1.0 : 0.5;
+  for (double e = 0; e <= top; e += step) {
+    canvas.Line(kLeft, y_of(e), kRight, y_of(e), kGrid);
+    char label[16];
+    std::snprintf(label, sizeof label, "%.1f'", e);
+    text.Draw(canvas, small, 20, y_of(e) - 7, label, kLabel, {}, false);
+  }
+  for (int x = kLeft; x < kRight; x += 8) {
+    canvas.Line(x, y_of(limit_arcmin), x + 4, y_of(limit_arcmin), kBefore);
+  }
+  char limit[64];
+  std::snprintf(limit, sizeof limit, "two encoder counts (%.1f')", limit_arcmin);
+  text.Draw(canvas, small, kRight - 170, y_of(limit_arcmin) - 18, limit, kBefore, {}, false);
+  text.Draw(canvas, small, kLeft, kHeight - 24,
+            "hours since calibration (simulated time); error of the reported position, arcminutes",
+            kLabel, {}, false);
+  for (std::size_t i = 0; i < stars.size(); ++i) {
+    const NightSeries& s = stars[i];
+    const Rgb colour = colours[i % (sizeof colours / sizeof colours[0])];
+    for (std::size_t k = 0; k + 1 < s.hours.size(); ++k) {
+      canvas.Line(x_of(s.hours[k]), y_of(s.error_arcmin[k]), x_of(s.hours[k + 1]),
+                  y_of(s.error_arcmin[k + 1]), colour);
+    }
+    for (std::size_t k = 0; k < s.hours.size(); ++k) {
+      canvas.Circle(x_of(s.hours[k]), y_of(s.error_arcmin[k]), 2, colour, true);
+    }
+    text.Draw(canvas, small, kRight + 10, kTopEdge + 18 * static_cast<int>(i), s.name, colour, {},
+              false);
+  }
+  return canvas.SavePng(path, error);
+}
+
 }  // namespace host

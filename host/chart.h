@@ -19,6 +19,19 @@ struct ChartStar {
   bool check = false;        // not a calibration star: the further star checked afterwards
 };
 
+// One star's pointing error through the simulated night: hours since the
+// calibration and the error then, arcminutes.
+struct NightSeries {
+  std::string name;
+  std::vector<double> hours;
+  std::vector<double> error_arcmin;
+};
+
+// Plots the errors of a few stars through the night, with the limit of two
+// encoder counts drawn across, and writes it as PNG.
+bool WriteNightChart(const std::vector<NightSeries>& stars, double limit_arcmin, TextRenderer& text,
+                     const std::string& path, std::string* error);
+
 // Draws the chart and writes it as PNG; false with a reason in *error.
 bool WriteCalibrationChart(const std::vector<ChartStar>& stars, TextRenderer& text,
                            const std::string& path, std::string* error);

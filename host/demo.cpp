@@ -8,6 +8,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
@@ -15,6 +16,7 @@
 #include <thread>
 
 #include "app.h"
+#include "astro_vl.h"
 #include "chart.h"
 #include "dsc_sim.h"
 #include "format.h"
@@ -53,43 +55,59 @@ dscsim::SkyModel ErroneousTelescope(const astro::Site& site) {
   return model;
 }
 
-// Bright stars well above the horizon and well apart.  The plug-in fits each
-// axis as a function of the encoder angle, so the stars of one calibration
-// keep to one side of the two places where a right ascension wraps: 0h, and
-// the reference point's right ascension plus 12h, where the turn of the
-// right-ascension axis since connecting passes half a turn.
-std::vector<const astro::Star*> ChooseStars(const astro::Site& site, double ref_ra,
+// Bright stars well above the horizon and well apart, with right ascensions
+// within 85 degrees of the reference point's: half a turn from it the
+// right-ascension encoder's count wraps, and the telescope's error jumps by
+// its scale error there.  The window holds 0h (the reference point is near
+// 2.5h), and the calibration takes one star from each side of it when it
+// can: its catalogue angles then lie either side of 0/2π.
+std::vector<const astro::Star*> ChooseStars(const astro::Sky& sky, double ref_ra,
                                             std::size_t count) {
-  const double jd = astro::JulianDateNow();
-  const double margin = 5 * astro::kDegree;
-  const double seam = astro::WrapTwoPi(ref_ra + astro::kPi);
+  const double window = 85 * astro::kDegree;
+  auto usable = [&](const astro::Star& star, double min_alt) {
+    const astro::Equatorial p = sky.Apparent(star);
+    return sky.Observed(p).altitude >= min_alt * astro::kDegree &&
+           std::fabs(p.dec) <= 75 * astro::kDegree &&
+           std::fabs(astro::WrapPi(p.ra - ref_ra)) <= window;
+  };
   std::vector<const astro::Star*> best;
-  for (int side = 0; side < 2; ++side) {
-    const double low = side == 0 ? margin : seam + margin;
-    const double high = side == 0 ? seam - margin : astro::kTwoPi - margin;
-    for (double min_alt : {30.0, 20.0, 10.0}) {
-      for (double min_gap : {30.0, 20.0, 12.0}) {
-        std::vector<const astro::Star*> chosen;
-        for (const astro::Star& star : astro::BrightStars()) {
-          const astro::Horizontal h = astro::EquatorialToHorizontal(star.position(), site, jd);
-          if (h.altitude < min_alt * astro::kDegree || star.ra < low || star.ra > high ||
-              std::fabs(star.dec) > 75 * astro::kDegree) {
-            continue;
+  for (double min_alt : {25.0, 18.0, 10.0}) {
+    for (double min_gap : {30.0, 20.0, 12.0}) {
+      std::vector<const astro::Star*> chosen;
+      auto apart = [&](const astro::Star& star) {
+        for (const astro::Star* other : chosen) {
+          if (astro::AngularSeparation(star.position(), other->position()) <=
+              min_gap * astro::kDegree) {
+            return false;
           }
-          bool apart = true;
-          for (const astro::Star* other : chosen) {
-            apart = apart && astro::AngularSeparation(star.position(), other->position()) >
-                                 min_gap * astro::kDegree;
-          }
-          if (apart) chosen.push_back(&star);
-          if (chosen.size() == count) return chosen;
         }
-        if (chosen.size() > best.size()) best = chosen;
+        return true;
+      };
+      // One star just before 0h and one just after, then the rest.
+      for (const auto& [low, high] : {std::pair{18.0, 24.0}, std::pair{0.0, 6.0}}) {
+        for (const astro::Star& star : astro::BrightStars()) {
+          const double hours = sky.Apparent(star).ra / astro::kHour;
+          if (hours >= low && hours < high && usable(star, min_alt) && apart(star)) {
+            chosen.push_back(&star);
+            break;
+          }
+        }
       }
+      for (const astro::Star& star : astro::BrightStars()) {
+        if (chosen.size() == count) return chosen;
+        if (std::find(chosen.begin(), chosen.end(), &star) != chosen.end()) continue;
+        if (usable(star, min_alt) && apart(star)) chosen.push_back(&star);
+      }
+      if (chosen.size() == count) return chosen;
+      if (chosen.size() > best.size()) best = chosen;
     }
   }
   return best;
 }
+
+// The host's clock while the demo runs through a night in simulated time.
+double g_simulated_now = 0.0;
+double SimulatedNow() { return g_simulated_now; }
 
 class Demo {
  public:
@@ -105,11 +123,18 @@ class Demo {
   // Moves the telescope to a star: a slew of the simulated one, or the
   // person's hand on a real one.
   void MoveTo(const astro::Star& star);
+  // Aims the simulated telescope at an apparent place (the host's sky frame).
   void PointSimulatedAt(const astro::Equatorial& p) {
     if (box_) box_->PointAt(p.ra, p.dec, astro::JulianDateNow());
   }
+  static astro::Equatorial ApparentNow(const astro::Star& star) {
+    return dscsim::ApparentPlace(star, astro::JulianDateNow());
+  }
   // Operation 21 with the telescope (still) on the star.
   std::optional<astro::Equatorial> Measure(const astro::Star& star);
+  // Six hours in simulated time after the calibration: the error of each
+  // star every ten minutes.
+  std::vector<NightSeries> SimulateNight(const std::vector<const astro::Star*>& stars);
   void ShowProgress(double fraction, const std::string& what);
 
   App& app_;
@@ -211,14 +236,15 @@ void Demo::MoveTo(const astro::Star& star) {
     return;
   }
   const astro::Equatorial from = pointing_;
+  const astro::Equatorial to = ApparentNow(star);
   const auto start = Clock::now();
   const std::string what = "slewing to " + std::string(star.name);
   for (;;) {
     const double t =
         std::min(std::chrono::duration<double>(Clock::now() - start).count() / kSlewSeconds, 1.0);
     const double s = t * t * (3 - 2 * t);  // accelerate, then brake
-    pointing_ = {astro::WrapTwoPi(from.ra + astro::WrapPi(star.ra - from.ra) * s),
-                 from.dec + (star.dec - from.dec) * s};
+    pointing_ = {astro::WrapTwoPi(from.ra + astro::WrapPi(to.ra - from.ra) * s),
+                 from.dec + (to.dec - from.dec) * s};
     PointSimulatedAt(pointing_);
     if (const auto report = app_.Tick()) {
       ShowProgress(1.0, what);
@@ -232,8 +258,35 @@ void Demo::MoveTo(const astro::Star& star) {
 }
 
 std::optional<astro::Equatorial> Demo::Measure(const astro::Star& star) {
-  if (box_) PointSimulatedAt(star.position());
+  if (box_) PointSimulatedAt(ApparentNow(star));
   return app_.session().TelescopeObject(kHostContext);
+}
+
+std::vector<NightSeries> Demo::SimulateNight(const std::vector<const astro::Star*>& stars) {
+  std::vector<NightSeries> series;
+  for (const astro::Star* star : stars) series.push_back({star->name, {}, {}});
+  const astro::Site site = app_.site();
+  const double start = astro::JulianDateNow();
+  astro::vl::SetContextClock(kHostContext, site, &SimulatedNow, app_.options().atmosphere);
+  for (int minutes = 0; minutes <= 360; minutes += 10) {
+    g_simulated_now = start + minutes / 1440.0;
+    app_.session().SetTime(astro::SiderealDayNumber(g_simulated_now));
+    const astro::Sky sky(g_simulated_now, site, app_.options().atmosphere);
+    for (std::size_t i = 0; i < stars.size(); ++i) {
+      const astro::Equatorial truth = sky.Apparent(*stars[i]);
+      if (sky.Observed(truth).altitude < 5 * astro::kDegree) continue;  // set: out of reach
+      box_->PointAt(truth.ra, truth.dec, g_simulated_now);
+      if (const auto reported = app_.session().TelescopeObject(kHostContext)) {
+        series[i].hours.push_back(minutes / 60.0);
+        series[i].error_arcmin.push_back(astro::AngularSeparation(*reported, truth) /
+                                         astro::kArcminute);
+      }
+    }
+  }
+  // Back to the real clock.
+  astro::vl::SetContextClock(kHostContext, site, astro::JulianDateNow, app_.options().atmosphere);
+  app_.SendTime();
+  return series;
 }
 
 int Demo::Run() {
@@ -260,7 +313,7 @@ int Demo::Run() {
   Pump(2.2, "waiting for reports");
 
   const std::vector<const astro::Star*> stars =
-      ChooseStars(app_.site(), kReferenceRa, kCalibrationStars + 1);
+      ChooseStars(app_.SkyNow(), kReferenceRa, kCalibrationStars + 1);
   if (stars.size() < 4) {
     console_.Error("too few bright stars are above the horizon at this site just now");
     return 1;
@@ -274,10 +327,10 @@ int Demo::Run() {
     const astro::Star& star = *stars[i];
     MoveTo(star);
     Pump(1.1, "settling on " + std::string(star.name));
-    ChartStar entry{star.name, star.position(), {}, {}, false};
+    ChartStar entry{star.name, ApparentNow(star), {}, {}, false};
     if (const auto before = Measure(star)) entry.before = *before;
     app_.ObjectCommand(kCmdAdd, star.name);
-    if (box_) PointSimulatedAt(star.position());
+    if (box_) PointSimulatedAt(ApparentNow(star));
     app_.ObjectCommand(kCmdSight, star.name);
     Say("  reported " + app_.DescribeSky(entry.before) + "; off by " +
         FormatArcmin(astro::AngularSeparation(entry.catalogue, entry.before)));
@@ -287,7 +340,7 @@ int Demo::Run() {
   const astro::Star& check = *stars.back();
   Step("A further star before calibration: " + std::string(check.name));
   MoveTo(check);
-  ChartStar check_entry{check.name, check.position(), {}, {}, true};
+  ChartStar check_entry{check.name, ApparentNow(check), {}, {}, true};
   if (const auto before = Measure(check)) check_entry.before = *before;
   Say("  reported " + app_.DescribeSky(check_entry.before) + "; off by " +
       FormatArcmin(astro::AngularSeparation(check_entry.catalogue, check_entry.before)));
@@ -305,14 +358,42 @@ int Demo::Run() {
   chart.push_back(check_entry);
   Pump(1.1, "reporting");
   Say("");
-  Say("  star          error before   error after");
+  // The right ascensions show which stars lie either side of 0h: their
+  // angles straddle 0/2π, and the calibration fits them on one branch.
+  Say("  star            RA     error before   error after");
+  const ChartStar* early = nullptr;
+  const ChartStar* late = nullptr;
   for (const ChartStar& s : chart) {
-    char line[128];
-    std::snprintf(line, sizeof line, "  %-12s  %12s  %12s%s", s.name.c_str(),
+    if (s.check) continue;
+    if (s.catalogue.ra < astro::kPi && early == nullptr) early = &s;
+    if (s.catalogue.ra >= astro::kPi && late == nullptr) late = &s;
+  }
+  for (const ChartStar& s : chart) {
+    char line[160];
+    std::snprintf(line, sizeof line, "  %-12s  %5.2fh  %12s  %12s%s", s.name.c_str(),
+                  s.catalogue.ra / astro::kHour,
                   FormatArcmin(astro::AngularSeparation(s.catalogue, s.before)).c_str(),
                   FormatArcmin(astro::AngularSeparation(s.catalogue, s.after)).c_str(),
                   s.check ? "   (not a calibration star)" : "");
     Say(line);
+  }
+  if (early != nullptr && late != nullptr) {
+    Say("  " + late->name + " and " + early->name +
+        " lie either side of 0h: one calibration across the wrap of right ascension.");
+  }
+
+  std::vector<NightSeries> night;
+  if (box_) {
+    Step("Six hours of the night in simulated time, the calibration unchanged");
+    night = SimulateNight(stars);
+    for (const NightSeries& s : night) {
+      double worst = 0.0;
+      for (double e : s.error_arcmin) worst = std::max(worst, e);
+      char line[128];
+      std::snprintf(line, sizeof line, "  %-12s  worst error %5.1f' over %zu checks",
+                    s.name.c_str(), worst, s.error_arcmin.size());
+      Say(line);
+    }
   }
 
   Step("Pictures");
@@ -325,9 +406,19 @@ int Demo::Run() {
   } else {
     console_.Error("cannot write " + chart_path + ": " + error);
   }
+  const std::string night_path = (out_ / "night-errors.png").string();
+  if (!night.empty()) {
+    const double two_counts = 2.0 * astro::kTwoPi / kResolution / astro::kArcminute;
+    if (WriteNightChart(night, two_counts, app_.text(), night_path, &error)) {
+      Say("Saved the night's errors to " + night_path);
+    } else {
+      console_.Error("cannot write " + night_path + ": " + error);
+    }
+  }
   session.Disconnect();
   Say("\nDone.  The diagnostics page as the plug-in drew it: " + page);
   Say("The calibration chart: " + chart_path);
+  if (!night.empty()) Say("The night's errors: " + night_path);
   Say("The host's log: " + (out_ / "host.log").string());
   return 0;
 }
