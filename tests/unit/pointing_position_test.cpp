@@ -21,7 +21,8 @@ class PositionTest : public ::testing::Test {
     wsm::Reset();
     std::string error;
     ASSERT_TRUE(box_.Start(&error)) << error;
-    box_.SetPacing(false);  // the wire's pace plays no part here; a loaded machine cuts no answer short
+    box_.SetPacing(
+        false);  // the wire's pace plays no part here; a loaded machine cuts no answer short
     config_.LinkPort("COM1", box_.SlavePath());
     ctl::State().settings.PCode = 0;
     ctl::ConnectPort();
