@@ -160,12 +160,16 @@ TEST(HostProgram, HelpListsEveryOption) {
   const hosttest::Run run = RunHost("--help", "");
   EXPECT_EQ(run.exit_code, 0);
   for (const char* option : {"--demo", "--port", "--out", "--plugin", "--lat", "--lon", "--config",
-                             "--log", "--scripted", "--no-page", "--version", "--help"}) {
+                             "--log", "--scripted", "--no-page", "--version", "--help",
+                             "--pressure", "--temperature", "--no-refraction"}) {
     EXPECT_NE(run.out.find(option), std::string::npos) << option;
   }
   const hosttest::Run bad = RunHost("--lat 95", "");
   EXPECT_EQ(bad.exit_code, 2);
   EXPECT_NE(bad.err.find("--lat"), std::string::npos);
+  const hosttest::Run thin_air = RunHost("--pressure -5", "");
+  EXPECT_EQ(thin_air.exit_code, 2);
+  EXPECT_NE(thin_air.err.find("--pressure"), std::string::npos);
 }
 
 }  // namespace
