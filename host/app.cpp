@@ -469,8 +469,11 @@ bool App::Execute(const std::string& raw) {
     }
   } else if (command == "stars") {
     double count = 10;
-    if (!rest.empty() && !ParseNumber(rest, &count)) count = 10;
-    ListStars(static_cast<int>(count));
+    if (!rest.empty() && (!ParseNumber(rest, &count) || count < 1 || count != std::floor(count))) {
+      console_.Line("stars takes a whole number of stars, 1 or more, not '" + rest + "'.");
+    } else {
+      ListStars(static_cast<int>(std::min(count, 1000.0)));
+    }
   } else if (command == "add") {
     ObjectCommand(kCmdAdd, rest);
   } else if (command == "remove") {
