@@ -12,6 +12,7 @@
 
 #include "astro_vl.h"
 #include "format.h"
+#include "port_check.h"
 
 namespace host {
 namespace fs = std::filesystem;
@@ -48,8 +49,10 @@ std::string UsageText() {
          "Options:\n"
          "  --demo              run the demonstration against a simulated setting-circle\n"
          "                      box (or a real one with --port) and exit\n"
-         "  --port DEVICE       the demo uses the box on DEVICE (e.g. /dev/ttyUSB0) instead\n"
-         "                      of the simulated one\n"
+         "  --port DEVICE       a real box on DEVICE (e.g. /dev/ttyUSB0): link the profile's\n"
+         "                      port to it and start the guided session; with --demo, the\n"
+         "                      demo uses it instead of the simulated box\n"
+         "  --check-port COMn   say whether the port can be opened, and why not, and exit\n"
          "  --out DIR           where the demo writes its pictures and log\n"
          "                      (default: a new folder under /tmp)\n"
          "  --plugin PATH       the plug-in to load (default: $VELASTRA_PLUGIN, then\n"
@@ -101,6 +104,8 @@ bool ParseOptions(int argc, char** argv, Options* o, std::string* error) {
       o->page_visible = false;
     else if (arg == "--port") {
       if (!value(&o->port)) return false;
+    } else if (arg == "--check-port") {
+      if (!value(&o->check_port)) return false;
     } else if (arg == "--out") {
       if (!value(&o->out_dir)) return false;
     } else if (arg == "--plugin") {
@@ -220,6 +225,27 @@ bool App::Start() {
 
 void App::SendTime() { session_.SetTime(astro::JulianDateNow()); }
 
+bool App::Connect() {
+  SendTime();
+  const std::size_t boxes = Ws().boxes().size();
+  session_.Connect();
+  if (session_.connected()) return true;
+  for (std::size_t i = boxes; i < Ws().boxes().size(); ++i) {
+    if (Ws().boxes()[i].text == "Could not open comm port.") {
+      ExplainPort(ProfilePort());
+      break;
+    }
+  }
+  return false;
+}
+
+bool App::ExplainPort(const std::string& port) {
+  const PortCheck check = CheckPort(port);
+  console_.Print(check.Text());
+  console_.Log("port check: " + (check.lines.empty() ? std::string() : check.lines.front()));
+  return check.ready();
+}
+
 std::optional<Report> App::Tick() {
   std::optional<Report> report = session_.PeriodicUpdate();
   if (report) {
@@ -316,6 +342,7 @@ void App::Help() {
       "  menu                     the telescope and object menus with their states\n"
       "  page [FILE]              save the diagnostics page as PNG (default velastra-page.png)\n"
       "  port COMn DEVICE         point a port name at a device in the configuration folder\n"
+      "  check-port [COMn]        whether the port (default: the profile's) can be opened\n"
       "  time                     send the time to the plug-in again\n"
       "  wait SECONDS             keep the periodic updates going for a while\n"
       "  help, quit\n");
@@ -381,25 +408,26 @@ void App::ListStars(int count) {
   if (shown == 0) console_.Line("  (no catalogue star is above the horizon)");
 }
 
-void App::LinkPort(const std::string& name, const std::string& device) {
+bool App::LinkPort(const std::string& name, const std::string& device) {
   std::error_code ec;
   if (name.size() != 4 || name.compare(0, 3, "COM") != 0 || name[3] < '1' || name[3] > '9') {
     console_.Line("Name a port COM1 to COM9, not '" + name + "'.");
-    return;
+    return false;
   }
   if (!fs::exists(device, ec)) {
     console_.Line("No such port: " + device);
-    return;
+    return false;
   }
   const fs::path ports = fs::path(ConfigDir()) / "ports";
   fs::create_directories(ports, ec);
   fs::remove(ports / name, ec);
-  fs::create_symlink(device, ports / name, ec);
+  fs::create_symlink(fs::absolute(device, ec), ports / name, ec);
   if (ec) {
     console_.Line("Cannot link " + (ports / name).string() + ": " + ec.message());
-    return;
+    return false;
   }
   console_.Line(name + " is now " + device + " (takes effect at the next connect).");
+  return true;
 }
 
 bool App::Execute(const std::string& raw) {
@@ -417,9 +445,7 @@ bool App::Execute(const std::string& raw) {
     if (session_.connected()) {
       console_.Line("Already connected.");
     } else {
-      SendTime();
-      session_.Connect();
-      console_.Line(session_.connected() ? "Connected." : "Not connected.");
+      console_.Line(Connect() ? "Connected." : "Not connected.");
     }
   } else if (command == "disconnect") {
     if (!session_.connected()) {
@@ -495,6 +521,8 @@ bool App::Execute(const std::string& raw) {
     } else {
       LinkPort(rest.substr(0, gap), Trim(rest.substr(gap + 1)));
     }
+  } else if (command == "check-port") {
+    ExplainPort(rest.empty() ? ProfilePort() : rest);
   } else if (command == "time") {
     SendTime();
     console_.Line("Sent the time.");

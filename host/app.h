@@ -21,7 +21,8 @@ struct Options {
   double longitude = 0.0;     // degrees, east positive
   bool scripted = false;
   bool demo = false;
-  std::string port;        // a real box's device, for the demo
+  std::string port;        // a real box's device: the guided session, or the demo's box
+  std::string check_port;  // --check-port: diagnose this port and exit
   std::string out_dir;     // the demo's pictures
   std::string config_dir;  // VELASTRA_CONFIG_DIR for this run
   std::string log;
@@ -64,6 +65,15 @@ class App {
   // Sends the time (operation 34) again: the Julian date now.
   void SendTime();
 
+  // Sends the time and connects (operation 26).  When the plug-in could not
+  // open its port, the host says which port, which device and why after the
+  // plug-in's box.  True when connected.
+  bool Connect();
+  // Prints the diagnosis of a port (check-port); true when it is ready.
+  bool ExplainPort(const std::string& port);
+  // Points a port name at a device in the configuration folder; true when done.
+  bool LinkPort(const std::string& name, const std::string& device);
+
   // The telescope's position in the sky right now (operation 21), with the
   // nearest catalogue star; an empty text when the plug-in gives none.
   std::string DescribeReport(const Report& report);
@@ -80,7 +90,8 @@ class App {
   void ShowMenus();
   void Watch(double seconds);
   void ListStars(int count);
-  void LinkPort(const std::string& name, const std::string& device);
+  // Carries out what the person chose at a link failure box.
+  void TakeLinkAction();
   std::string ResolvePlugin() const;
 
   Options options_;

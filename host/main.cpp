@@ -1,9 +1,12 @@
 // velastra-host: a stand-in for the velastra planetarium that loads the
 // telescope controller plug-in and drives it from the terminal.
+#include <stdlib.h>
+
 #include <cstdio>
 
 #include "app.h"
 #include "demo.h"
+#include "port_check.h"
 
 int main(int argc, char** argv) {
   host::Options options;
@@ -20,6 +23,12 @@ int main(int argc, char** argv) {
     std::printf("velastra-host %s (host interface version %d)\n", VELASTRA_HOST_VERSION,
                 VELASTRA_HOST_ABI_VERSION);
     return 0;
+  }
+  if (!options.check_port.empty()) {
+    if (!options.config_dir.empty()) setenv("VELASTRA_CONFIG_DIR", options.config_dir.c_str(), 1);
+    const host::PortCheck check = host::CheckPort(options.check_port);
+    std::fputs(check.Text().c_str(), stdout);
+    return check.ready() ? 0 : 1;
   }
   // The demo waits for nobody, unless a person must point a real telescope.
   if (options.demo && options.port.empty()) options.scripted = true;
