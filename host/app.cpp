@@ -252,7 +252,23 @@ std::optional<Report> App::Tick() {
     last_report_ = report;
     if (watching_) console_.Line("  " + DescribeReport(*report));
   }
+  TakeLinkAction();
   return report;
+}
+
+void App::TakeLinkAction() {
+  switch (Ws().TakeLinkAction()) {
+    case WindowSystem::LinkAction::kStopReports:
+      if (session_.connected() && session_.reporting()) session_.ToggleReporting();
+      console_.Line(session_.reporting() ? "Position reports are on." : "Position reports are off.");
+      break;
+    case WindowSystem::LinkAction::kDisconnect:
+      if (session_.connected()) session_.Disconnect();
+      console_.Line(session_.connected() ? "Still connected." : "Disconnected.");
+      break;
+    case WindowSystem::LinkAction::kNone:
+      break;
+  }
 }
 
 std::string App::DescribeSky(const astro::Equatorial& p) {
@@ -384,7 +400,7 @@ void App::Watch(double seconds) {
   watching_ = true;
   const auto end =
       std::chrono::steady_clock::now() + std::chrono::milliseconds(long(seconds * 1000));
-  while (std::chrono::steady_clock::now() < end) {
+  while (std::chrono::steady_clock::now() < end && session_.connected()) {
     if (console_.interactive() && console_.ReadLine(kTickMilliseconds)) break;
     if (!console_.interactive()) usleep(kTickMilliseconds * 1000);
     Tick();

@@ -43,6 +43,7 @@ class Tmux {
   ~Tmux();
   bool started() const { return started_; }
   void Type(const std::string& text);  // literal keys, then Enter
+  void Keys(const std::string& text);  // literal keys alone
   std::string Screen();
   // Waits until the screen shows `text`; false after `seconds`.
   bool WaitFor(const std::string& text, double seconds = 10.0);
