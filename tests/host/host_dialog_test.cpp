@@ -94,6 +94,29 @@ TEST(HostDialogForm, APersonAtATerminalEditsAndPressesOk) {
   EXPECT_TRUE(Has(config.ReadProfile(), "ResDec=-1024")) << config.ReadProfile();
 }
 
+TEST(HostDialogForm, TheFormFitsAnEightyByTwentyFourTerminal) {
+  if (!hosttest::HaveTmux()) GTEST_SKIP() << "tmux is not installed (scripts/setup test)";
+  testsupport::TempConfigDir config;
+  config.WriteProfile(kProfile);
+  hosttest::Tmux tmux(std::string(VELASTRA_HOST_PATH) + " " + Args(config), 80, 24);
+  ASSERT_TRUE(tmux.started());
+  ASSERT_TRUE(tmux.WaitFor("velastra>")) << tmux.Screen();
+  tmux.Type("configure");
+  ASSERT_TRUE(tmux.WaitFor("dialog>")) << tmux.Screen();
+  const std::string shown = tmux.Visible();
+  // The caption, the whole form and the prompt on one screen, no line wrapped.
+  EXPECT_TRUE(Has(shown, "velastra> configure")) << shown;
+  EXPECT_TRUE(Has(shown, "Configure Telescope (QRT Plugin V2.1)")) << shown;
+  EXPECT_TRUE(Has(shown, "b)[ Cancel ]")) << shown;
+  EXPECT_TRUE(Has(shown, "ok; cancel; Enter redraws\n")) << shown;
+  std::size_t start = 0;
+  for (std::size_t end; (end = shown.find('\n', start)) != std::string::npos; start = end + 1) {
+    EXPECT_LT(end - start, 80u) << shown.substr(start, end - start);
+  }
+  tmux.Type("cancel");
+  tmux.Type("quit");
+}
+
 TEST(HostDialogForm, AMessageBoxWaitsForThePersonAtATerminal) {
   if (!hosttest::HaveTmux()) GTEST_SKIP() << "tmux is not installed (scripts/setup test)";
   testsupport::TempConfigDir config;

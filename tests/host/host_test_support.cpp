@@ -110,6 +110,10 @@ std::string Tmux::Screen() {
   return Capture("tmux -L " + socket_ + " capture-pane -p -S -200 2>/dev/null");
 }
 
+std::string Tmux::Visible() {
+  return Capture("tmux -L " + socket_ + " capture-pane -p 2>/dev/null");
+}
+
 bool Tmux::WaitFor(const std::string& text, double seconds) {
   const auto end =
       std::chrono::steady_clock::now() + std::chrono::milliseconds(long(seconds * 1000));

@@ -44,7 +44,8 @@ class Tmux {
   bool started() const { return started_; }
   void Type(const std::string& text);  // literal keys, then Enter
   void Keys(const std::string& text);  // literal keys alone
-  std::string Screen();
+  std::string Screen();                // with what scrolled off
+  std::string Visible();               // what the terminal shows now
   // Waits until the screen shows `text`; false after `seconds`.
   bool WaitFor(const std::string& text, double seconds = 10.0);
 
