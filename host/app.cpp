@@ -12,6 +12,7 @@
 
 #include "astro_vl.h"
 #include "format.h"
+#include "guide.h"
 #include "port_check.h"
 
 namespace host {
@@ -260,7 +261,8 @@ void App::TakeLinkAction() {
   switch (Ws().TakeLinkAction()) {
     case WindowSystem::LinkAction::kStopReports:
       if (session_.connected() && session_.reporting()) session_.ToggleReporting();
-      console_.Line(session_.reporting() ? "Position reports are on." : "Position reports are off.");
+      console_.Line(session_.reporting() ? "Position reports are on."
+                                         : "Position reports are off.");
       break;
     case WindowSystem::LinkAction::kDisconnect:
       if (session_.connected()) session_.Disconnect();
@@ -321,8 +323,20 @@ bool App::ObjectCommand(std::uint32_t id, const std::string& star_name) {
   Ws().DestroyMenu(menu);
   console_.Log("object menu: " + text + (star ? " " + std::string(star->name) : ""));
   console_.Line("> " + text + (star != nullptr ? ": " + std::string(star->name) : ""));
+  const std::size_t boxes = Ws().boxes().size();
   session_.ObjectMenuCommand(static_cast<std::int32_t>(id), star ? star->name : "",
                              star ? star->position() : astro::Equatorial{});
+  // The coefficients of a calibration come back only in its result box.
+  for (std::size_t i = boxes; i < Ws().boxes().size(); ++i) {
+    const MessageBoxRecord& box = Ws().boxes()[i];
+    PointingFit fit;
+    if (box.caption == "Telecope Calibrated" &&
+        std::sscanf(box.text.c_str(), "RA: %lf RB: %lf RC: %lf DA: %lf DB: %lf DC: %lf",
+                    &fit.first[0], &fit.first[1], &fit.first[2], &fit.second[0], &fit.second[1],
+                    &fit.second[2]) == 6) {
+      fit_ = fit;
+    }
+  }
   return true;
 }
 
@@ -354,6 +368,9 @@ void App::Help() {
       "  remove STAR              Remove from Calibrate List\n"
       "  sight STAR               Sight Object (point the telescope at the star first)\n"
       "  calibrate                Calibrate Telescope\n"
+      "  guide [N]                guided calibration with N stars (default 4): point at the\n"
+      "                           reference point, connect, sight each star, calibrate, check\n"
+      "  check STAR               the error at STAR once you point the telescope at it\n"
       "  configure                the plug-in's configuration dialog\n"
       "  menu                     the telescope and object menus with their states\n"
       "  page [FILE]              save the diagnostics page as PNG (default velastra-page.png)\n"
@@ -536,6 +553,22 @@ bool App::Execute(const std::string& raw) {
       console_.Line("port takes a port name and a device: port COM1 /dev/ttyUSB0");
     } else {
       LinkPort(rest.substr(0, gap), Trim(rest.substr(gap + 1)));
+    }
+  } else if (command == "guide") {
+    double count = 4;
+    if (!rest.empty() &&
+        (!ParseNumber(rest, &count) || count < 2 || count > 8 || count != std::floor(count))) {
+      console_.Line("guide takes a number of calibration stars from 2 to 8, not '" + rest + "'.");
+    } else {
+      RunGuidedSession(*this, static_cast<std::size_t>(count));
+    }
+  } else if (command == "check") {
+    const astro::Star* star = astro::FindStar(rest);
+    if (star == nullptr) {
+      console_.Line(rest.empty() ? "Name a star (try 'stars')."
+                                 : "No star named '" + rest + "' in the catalogue (try 'stars').");
+    } else {
+      CheckStar(*this, *star);
     }
   } else if (command == "check-port") {
     ExplainPort(rest.empty() ? ProfilePort() : rest);

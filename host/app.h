@@ -35,6 +35,13 @@ struct Options {
 bool ParseOptions(int argc, char** argv, Options* options, std::string* error);
 std::string UsageText();
 
+// The pointing coefficients in force, as the plug-in's result box gave them
+// (the identity until a calibration): A, B, C of each axis's quadratic.
+struct PointingFit {
+  double first[3] = {0.0, 1.0, 0.0};
+  double second[3] = {0.0, 1.0, 0.0};
+};
+
 // The host context this host hands over.
 inline constexpr std::int32_t kHostContext = 1;
 
@@ -85,6 +92,8 @@ class App {
 
   bool SavePage(const std::string& path);
 
+  const PointingFit& fit() const { return fit_; }
+
  private:
   void Help();
   void ShowMenus();
@@ -101,6 +110,7 @@ class App {
   astro::Site site_;
   std::optional<Report> last_report_;
   bool watching_ = false;
+  PointingFit fit_;
 };
 
 // The configuration folder the plug-in uses: VELASTRA_CONFIG_DIR, else

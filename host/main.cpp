@@ -6,6 +6,7 @@
 
 #include "app.h"
 #include "demo.h"
+#include "guide.h"
 #include "port_check.h"
 
 int main(int argc, char** argv) {
@@ -33,7 +34,14 @@ int main(int argc, char** argv) {
   // The demo waits for nobody, unless a person must point a real telescope.
   if (options.demo && options.port.empty()) options.scripted = true;
   host::App app(options);
-  if (options.demo) return host::RunDemo(app);
+  if (options.demo) return options.port.empty() ? host::RunDemo(app) : host::RunRealBoxDemo(app);
   if (!app.Start()) return 1;
+  if (!options.port.empty()) {
+    // A real box: the profile's port names it, then the guided session.
+    const std::string port = host::ProfilePort();
+    if (app.LinkPort(port, options.port) && app.ExplainPort(port)) {
+      host::RunGuidedSession(app, 4);
+    }
+  }
   return app.RunCommands();
 }

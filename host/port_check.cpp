@@ -124,7 +124,7 @@ std::string PortCheck::Text() const {
   return out;
 }
 
-std::string ProfilePort() {
+std::string ProfileValue(const std::string& key, const std::string& fallback) {
   std::ifstream in(fs::path(ConfigDir()) / "win.ini");
   std::string line;
   bool in_section = false;
@@ -132,23 +132,25 @@ std::string ProfilePort() {
     for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
   };
-  auto trim = [](std::string s) {
+  auto trim = [](const std::string& s) {
     const std::size_t a = s.find_first_not_of(" \t\r");
     const std::size_t b = s.find_last_not_of(" \t\r");
     return a == std::string::npos ? std::string() : s.substr(a, b - a + 1);
   };
   while (std::getline(in, line)) {
     line = trim(line);
+    const std::size_t equals = line.find('=');
     if (!line.empty() && line[0] == '[') {
       in_section = lower(line) == "[zazuvuzardll]";
-    } else if (in_section && lower(trim(line.substr(0, line.find('=')))) == "commport") {
-      std::string value =
-          line.find('=') == std::string::npos ? "" : trim(line.substr(line.find('=') + 1));
-      return value.substr(0, 4);
+    } else if (in_section && equals != std::string::npos &&
+               lower(trim(line.substr(0, equals))) == lower(key)) {
+      return trim(line.substr(equals + 1));
     }
   }
-  return "COM1";
+  return fallback;
 }
+
+std::string ProfilePort() { return ProfileValue("CommPort", "COM1").substr(0, 4); }
 
 PortCheck CheckPort(const std::string& name) {
   PortCheck c;

@@ -33,8 +33,10 @@ struct PortCheck {
 // Diagnoses `port` (cut to four characters, as the plug-in stores it).
 PortCheck CheckPort(const std::string& port);
 
-// The port the plug-in will open: CommPort of the profile in the
-// configuration folder, else "COM1".
+// A key of the plug-in's section in the profile of the configuration folder,
+// as written there; `fallback` when it is missing.
+std::string ProfileValue(const std::string& key, const std::string& fallback);
+// The port the plug-in will open: CommPort of the profile, else "COM1".
 std::string ProfilePort();
 
 }  // namespace host

@@ -107,7 +107,7 @@ void Tmux::Keys(const std::string& text) {
 }
 
 std::string Tmux::Screen() {
-  return Capture("tmux -L " + socket_ + " capture-pane -p -S -200 2>/dev/null");
+  return Capture("tmux -L " + socket_ + " capture-pane -p -J -S -2000 2>/dev/null");
 }
 
 std::string Tmux::Visible() {
