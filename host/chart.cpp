@@ -95,7 +95,8 @@ bool WriteCalibrationChart(const std::vector<ChartStar>& stars, TextRenderer& te
   }
   char bar_text[64];
   if (bar >= 60) {
-    std::snprintf(bar_text, sizeof bar_text, "%g°", bar / 60);
+    // The chart's text is drawn byte by byte: no degree sign.
+    std::snprintf(bar_text, sizeof bar_text, "%g degree%s", bar / 60, bar == 60 ? "" : "s");
   } else if (bar >= 1) {
     std::snprintf(bar_text, sizeof bar_text, "%g'", bar);
   } else {
