@@ -326,9 +326,13 @@ bool App::ObjectCommand(std::uint32_t id, const std::string& star_name) {
   const std::size_t boxes = Ws().boxes().size();
   session_.ObjectMenuCommand(static_cast<std::int32_t>(id), star ? star->name : "",
                              star ? star->position() : astro::Equatorial{});
-  // The coefficients of a calibration come back only in its result box.
+  // The list and the coefficients show only in the boxes: a refusal, or the
+  // calibration's result.
+  bool refused = false;
   for (std::size_t i = boxes; i < Ws().boxes().size(); ++i) {
     const MessageBoxRecord& box = Ws().boxes()[i];
+    refused = refused || box.caption == "Duplicate Object" || box.caption == "No More Objects" ||
+              box.caption == "Not Found" || box.caption == "Empty List";
     PointingFit fit;
     if (box.caption == "Telecope Calibrated" &&
         std::sscanf(box.text.c_str(), "RA: %lf RB: %lf RC: %lf DA: %lf DB: %lf DC: %lf",
@@ -337,6 +341,8 @@ bool App::ObjectCommand(std::uint32_t id, const std::string& star_name) {
       fit_ = fit;
     }
   }
+  if (star != nullptr && !refused && id == kCmdAdd) listed_.push_back(star->name);
+  if (star != nullptr && !refused && id == kCmdRemove) std::erase(listed_, star->name);
   return true;
 }
 

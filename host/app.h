@@ -93,6 +93,8 @@ class App {
   bool SavePage(const std::string& path);
 
   const PointingFit& fit() const { return fit_; }
+  // The names on the plug-in's calibration list, as this host put them there.
+  const std::vector<std::string>& listed() const { return listed_; }
 
  private:
   void Help();
@@ -111,6 +113,7 @@ class App {
   std::optional<Report> last_report_;
   bool watching_ = false;
   PointingFit fit_;
+  std::vector<std::string> listed_;
 };
 
 // The configuration folder the plug-in uses: VELASTRA_CONFIG_DIR, else

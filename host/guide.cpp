@@ -22,6 +22,7 @@ namespace fs = std::filesystem;
 // Object menu command ids of the plug-in.
 constexpr std::uint32_t kCmdCalibrate = 20001;
 constexpr std::uint32_t kCmdAdd = 20002;
+constexpr std::uint32_t kCmdRemove = 20003;
 constexpr std::uint32_t kCmdSight = 20004;
 
 constexpr int kStepMilliseconds = 100;
@@ -306,6 +307,10 @@ class Guide {
       console_.Line(name + Where(s->position()));
     }
     DescribeSpan(stars);
+    // A calibration fits the whole list: earlier stars go, so that it fits
+    // this session's sightings alone.
+    const std::vector<std::string> earlier = app_.listed();
+    for (const std::string& name : earlier) app_.ObjectCommand(kCmdRemove, name);
     if (!SightAll(stars) || !Calibrate()) return false;
     ShowResiduals();
     const std::vector<const astro::Star*> check = Choose(1, stars);

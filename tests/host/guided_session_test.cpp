@@ -50,10 +50,12 @@ class RealBoxThroughPty : public ::testing::Test {
   // Answers each request of the host until `done` shows: points the telescope
   // where the request says, then presses Enter; closes each message box.  The
   // number of requests.
-  int FollowRequests(hosttest::Tmux& tmux, const std::string& done) {
+  int FollowRequests(hosttest::Tmux& tmux, const std::string& done, int done_count = 1) {
     static const std::regex kRequest(
         R"((?:telescope|telescope again) at (the reference point|[A-Za-z ]+?)[ :(].*\(Enter: done)");
-    int answered = 0, boxes = 0;
+    const int answered_before = answered_;
+    int& answered = answered_;
+    int& boxes = boxes_;
     for (int step = 0; step < 30; ++step) {
       std::string screen;
       const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
@@ -62,7 +64,7 @@ class RealBoxThroughPty : public ::testing::Test {
         screen = tmux.Screen();
         requests = Count(screen, "(Enter: done");
         if (Count(screen, "Press Enter for OK.") > boxes) break;
-        if (requests > answered || screen.find(done) != std::string::npos) break;
+        if (requests > answered || Count(screen, done) >= done_count) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
       }
       if (Count(screen, "Press Enter for OK.") > boxes) {
@@ -70,14 +72,14 @@ class RealBoxThroughPty : public ::testing::Test {
         tmux.Type("");
         continue;
       }
-      if (requests <= answered) return answered;
+      if (requests <= answered) return answered - answered_before;
       const std::size_t line_end = screen.rfind("(Enter: done");
       const std::size_t line_start = screen.rfind('\n', line_end) + 1;
       const std::string line = screen.substr(line_start, line_end - line_start + 12);
       std::smatch m;
       if (!std::regex_search(line, m, kRequest)) {
         ADD_FAILURE() << "no place in the request: " << line;
-        return answered;
+        return answered - answered_before;
       }
       const double now = astro::JulianDateNow();
       if (m[1] == "the reference point") {
@@ -88,18 +90,20 @@ class RealBoxThroughPty : public ::testing::Test {
         const astro::Star* star = astro::FindStar(m[1].str());
         if (star == nullptr) {
           ADD_FAILURE() << "no star " << m[1] << " in: " << line;
-          return answered;
+          return answered - answered_before;
         }
         box_.PointAt(star->ra, star->dec, now);
       }
       tmux.Type("");
       ++answered;
     }
-    return answered;
+    return answered - answered_before;
   }
 
   dscsim::Box box_;
   testsupport::TempConfigDir config_;
+  int answered_ = 0;  // requests answered so far
+  int boxes_ = 0;     // message boxes closed so far
 };
 
 TEST_F(RealBoxThroughPty, GuidedSessionCalibratesAndChecks) {
@@ -140,6 +144,17 @@ TEST_F(RealBoxThroughPty, GuidedSessionCalibratesAndChecks) {
   ASSERT_TRUE(std::regex_search(screen, m, std::regex(R"(error at [A-Za-z ]+: ([0-9.]+)')")))
       << screen;
   EXPECT_LT(Arcminutes(m[1]), 10.0) << m[0];
+
+  // Again with three stars: connected already, so no reference point; the
+  // earlier stars leave the list first, and the new fit is this session's.
+  tmux.Type("guide 3");
+  EXPECT_EQ(FollowRequests(tmux, "Calibrated.", 2), 4) << tmux.Screen();
+  ASSERT_TRUE(tmux.WaitFor("> Remove from Calibrate List")) << tmux.Screen();
+  const std::string again = tmux.Screen();
+  EXPECT_EQ(again.find("Duplicate Object"), std::string::npos) << again;
+  EXPECT_EQ(again.find("Not Found"), std::string::npos) << again;
+  EXPECT_NE(again.find("(three stars: the quadratic passes through each"), std::string::npos)
+      << again;
   tmux.Type("quit");
 }
 
