@@ -150,7 +150,9 @@ TEST(HostLinkFailure, OneKeyAtTheBoxStopsReportsOrDisconnects) {
     ASSERT_TRUE(tmux.WaitFor("Position reports are on.")) << tmux.Screen();
     box.Unplug();  // the cable is pulled while reports run
     ASSERT_TRUE(tmux.WaitFor("d: OK, then disconnect")) << tmux.Screen();
-    EXPECT_TRUE(Has(tmux.Screen(), "Failed to send Q command.")) << tmux.Screen();
+    // "Failed to send Q command." as a rule; a pull in the middle of a query
+    // may fail its read first.
+    EXPECT_TRUE(Has(tmux.Screen(), "Comm Error")) << tmux.Screen();
     tmux.Keys(std::string(1, key));
     ASSERT_TRUE(tmux.WaitFor(key == 's' ? "Position reports are off." : "Disconnected."))
         << tmux.Screen();
@@ -158,8 +160,8 @@ TEST(HostLinkFailure, OneKeyAtTheBoxStopsReportsOrDisconnects) {
     std::this_thread::sleep_for(std::chrono::milliseconds(2500));
     const std::string screen = tmux.Screen();
     std::size_t boxes = 0;
-    for (std::size_t at = 0;
-         (at = screen.find("Failed to send Q command.", at)) != std::string::npos; ++at) {
+    for (std::size_t at = 0; (at = screen.find("d: OK, then disconnect", at)) != std::string::npos;
+         ++at) {
       ++boxes;
     }
     EXPECT_EQ(boxes, 1u) << screen;
