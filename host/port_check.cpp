@@ -176,7 +176,8 @@ PortCheck CheckPort(const std::string& name) {
     c.verdict = PortCheck::Verdict::kNoDevice;
     say("Port " + c.port + " names no device: there is no link " + (ports / c.port).string() +
         ", and only COM1 to COM256 have a device without one.");
-    say("Link it to the box's device: port " + c.port + " /dev/ttyUSB0 (or ln -s).");
+    say("Link it to the box's device: ln -sf /dev/ttyUSB0 " + (ports / c.port).string() +
+        " (at the velastra-host prompt: port " + c.port + " /dev/ttyUSB0).");
     return c;
   }
   const std::string via = c.link.empty() ? "" : " (the link " + c.link + ")";
@@ -186,14 +187,13 @@ PortCheck CheckPort(const std::string& name) {
   if (stat(c.device.c_str(), &st) != 0) {
     c.verdict = PortCheck::Verdict::kNoDevice;
     say(what + ", which does not exist.");
-    say(c.link.empty()
-            ? "Without a link in " + ports.string() + " COM" + std::to_string(com) +
-                  " is the built-in serial port " + c.device +
-                  "; link the port to the box's device: port " + c.port + " /dev/ttyUSB0."
-            : "Is the box plugged in?  A USB serial adapter appears as /dev/ttyUSB0 or "
-              "/dev/ttyACM0 only while it is plugged in (see dmesg); point the link at "
-              "it: port " +
-                  c.port + " DEVICE.");
+    const std::string link = c.link.empty() ? (ports / c.port).string() : c.link;
+    say(c.link.empty() ? "Without a link in " + ports.string() + " COM" + std::to_string(com) +
+                             " is the built-in serial port " + c.device + "."
+                       : "Is the box plugged in?  A USB serial adapter appears as /dev/ttyUSB0 "
+                         "or /dev/ttyACM0 only while it is plugged in (see dmesg).");
+    say("Link the port to the box's device: ln -sf DEVICE " + link +
+        " (at the velastra-host prompt: port " + c.port + " DEVICE).");
     return c;
   }
   if (!S_ISCHR(st.st_mode)) {
