@@ -230,7 +230,17 @@ bool App::Connect() {
   SendTime();
   const std::size_t boxes = Ws().boxes().size();
   session_.Connect();
-  if (session_.connected()) return true;
+  if (session_.connected()) {
+    // Another program reading the device can take the box's answers.
+    const PortCheck check = CheckPort(ProfilePort(), false);
+    if (!check.holders.empty()) {
+      std::string who;
+      for (const std::string& h : check.holders) who += (who.empty() ? "" : ", ") + h;
+      console_.Line("Note: " + check.device + " is also open in process " + who +
+                    "; a program that reads it can take the box's answers.");
+    }
+    return true;
+  }
   for (std::size_t i = boxes; i < Ws().boxes().size(); ++i) {
     if (Ws().boxes()[i].text == "Could not open comm port.") {
       ExplainPort(ProfilePort());

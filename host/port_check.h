@@ -31,7 +31,9 @@ struct PortCheck {
 };
 
 // Diagnoses `port` (cut to four characters, as the plug-in stores it).
-PortCheck CheckPort(const std::string& port);
+// Without `probe` the device is not opened: only found, with the other
+// programs that hold it (for a port this process has open itself).
+PortCheck CheckPort(const std::string& port, bool probe = true);
 
 // A key of the plug-in's section in the profile of the configuration folder,
 // as written there; `fallback` when it is missing.

@@ -1,8 +1,13 @@
 // Why a port cannot be opened, as the host tells it after the plug-in's box
 // and with check-port: each reason against a real device.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
 
 #include "dsc_sim.h"
 #include "host_test_support.h"
@@ -75,6 +80,25 @@ TEST_F(PortCheck, APortInUseNamesTheProgramHoldingIt) {
   const hosttest::Run free = Check("COM1");
   EXPECT_EQ(free.exit_code, 0) << free.out;
   EXPECT_TRUE(Has(free.out, ": ready.")) << free.out;
+}
+
+TEST_F(PortCheck, AnotherReaderIsNamedOnConnecting) {
+  // A program that keeps the device open without locking it (a forgotten
+  // terminal program): the port opens, and the host names the program.
+  const std::string hold = "sleep 20 <>" + ShellQuote(box_.SlavePath()) + " & echo $!";
+  FILE* pipe = popen(hold.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  int pid = 0;
+  ASSERT_EQ(std::fscanf(pipe, "%d", &pid), 1);
+  pclose(pipe);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  const hosttest::Run run = RunHost(Args(), "connect\nquit\n");
+  kill(pid, SIGTERM);
+  EXPECT_TRUE(Has(run.out, "Connected.")) << run.out;
+  EXPECT_TRUE(Has(run.out, "is also open in process " + std::to_string(pid) + " (sleep)"))
+      << run.out;
+  const hosttest::Run check = Check("COM1");
+  EXPECT_EQ(check.exit_code, 0) << check.out;
 }
 
 TEST_F(PortCheck, APermissionProblemGivesTheCure) {
