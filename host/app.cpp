@@ -12,6 +12,8 @@
 
 #include "astro_vl.h"
 #include "format.h"
+#include "guide.h"
+#include "port_check.h"
 
 namespace host {
 namespace fs = std::filesystem;
@@ -48,8 +50,10 @@ std::string UsageText() {
          "Options:\n"
          "  --demo              run the demonstration against a simulated setting-circle\n"
          "                      box (or a real one with --port) and exit\n"
-         "  --port DEVICE       the demo uses the box on DEVICE (e.g. /dev/ttyUSB0) instead\n"
-         "                      of the simulated one\n"
+         "  --port DEVICE       a real box on DEVICE (e.g. /dev/ttyUSB0): link the profile's\n"
+         "                      port to it and start the guided session; with --demo, the\n"
+         "                      demo uses it instead of the simulated box\n"
+         "  --check-port COMn   say whether the port can be opened, and why not, and exit\n"
          "  --out DIR           where the demo writes its pictures and log\n"
          "                      (default: a new folder under /tmp)\n"
          "  --plugin PATH       the plug-in to load (default: $VELASTRA_PLUGIN, then\n"
@@ -104,6 +108,8 @@ bool ParseOptions(int argc, char** argv, Options* o, std::string* error) {
       o->page_visible = false;
     else if (arg == "--port") {
       if (!value(&o->port)) return false;
+    } else if (arg == "--check-port") {
+      if (!value(&o->check_port)) return false;
     } else if (arg == "--out") {
       if (!value(&o->out_dir)) return false;
     } else if (arg == "--plugin") {
@@ -248,6 +254,37 @@ astro::Sky App::SkyNow() const {
   return astro::Sky(astro::JulianDateNow(), site_, options_.atmosphere);
 }
 
+bool App::Connect() {
+  SendTime();
+  const std::size_t boxes = Ws().boxes().size();
+  session_.Connect();
+  if (session_.connected()) {
+    // Another program reading the device can take the box's answers.
+    const PortCheck check = CheckPort(ProfilePort(), false);
+    if (!check.holders.empty()) {
+      std::string who;
+      for (const std::string& h : check.holders) who += (who.empty() ? "" : ", ") + h;
+      console_.Line("Note: " + check.device + " is also open in process " + who +
+                    "; a program that reads it can take the box's answers.");
+    }
+    return true;
+  }
+  for (std::size_t i = boxes; i < Ws().boxes().size(); ++i) {
+    if (Ws().boxes()[i].text == "Could not open comm port.") {
+      ExplainPort(ProfilePort());
+      break;
+    }
+  }
+  return false;
+}
+
+bool App::ExplainPort(const std::string& port) {
+  const PortCheck check = CheckPort(port);
+  console_.Print(check.Text());
+  console_.Log("port check: " + (check.lines.empty() ? std::string() : check.lines.front()));
+  return check.ready();
+}
+
 std::optional<Report> App::Tick() {
   if (session_.loaded() &&
       std::chrono::steady_clock::now() - time_sent_ >= std::chrono::seconds(1)) {
@@ -258,7 +295,24 @@ std::optional<Report> App::Tick() {
     last_report_ = report;
     if (watching_) console_.Line("  " + DescribeReport(*report));
   }
+  TakeLinkAction();
   return report;
+}
+
+void App::TakeLinkAction() {
+  switch (Ws().TakeLinkAction()) {
+    case WindowSystem::LinkAction::kStopReports:
+      if (session_.connected() && session_.reporting()) session_.ToggleReporting();
+      console_.Line(session_.reporting() ? "Position reports are on."
+                                         : "Position reports are off.");
+      break;
+    case WindowSystem::LinkAction::kDisconnect:
+      if (session_.connected()) session_.Disconnect();
+      console_.Line(session_.connected() ? "Still connected." : "Disconnected.");
+      break;
+    case WindowSystem::LinkAction::kNone:
+      break;
+  }
 }
 
 std::string App::DescribeSky(const astro::Equatorial& apparent) {
@@ -313,9 +367,27 @@ bool App::ObjectCommand(std::uint32_t id, const std::string& star_name) {
   Ws().DestroyMenu(menu);
   console_.Log("object menu: " + text + (star ? " " + std::string(star->name) : ""));
   console_.Line("> " + text + (star != nullptr ? ": " + std::string(star->name) : ""));
+  const std::size_t boxes = Ws().boxes().size();
   // The plug-in's sky frame is the apparent place of the date.
   session_.ObjectMenuCommand(static_cast<std::int32_t>(id), star ? star->name : "",
                              star ? SkyNow().Apparent(*star) : astro::Equatorial{});
+  // The list and the coefficients show only in the boxes: a refusal, or the
+  // calibration's result.
+  bool refused = false;
+  for (std::size_t i = boxes; i < Ws().boxes().size(); ++i) {
+    const MessageBoxRecord& box = Ws().boxes()[i];
+    refused = refused || box.caption == "Duplicate Object" || box.caption == "No More Objects" ||
+              box.caption == "Not Found" || box.caption == "Empty List";
+    PointingFit fit;
+    if (box.caption == "Telecope Calibrated" &&
+        std::sscanf(box.text.c_str(), "RA: %lf RB: %lf RC: %lf DA: %lf DB: %lf DC: %lf",
+                    &fit.first[0], &fit.first[1], &fit.first[2], &fit.second[0], &fit.second[1],
+                    &fit.second[2]) == 6) {
+      fit_ = fit;
+    }
+  }
+  if (star != nullptr && !refused && id == kCmdAdd) listed_.push_back(star->name);
+  if (star != nullptr && !refused && id == kCmdRemove) std::erase(listed_, star->name);
   return true;
 }
 
@@ -347,10 +419,14 @@ void App::Help() {
       "  remove STAR              Remove from Calibrate List\n"
       "  sight STAR               Sight Object (point the telescope at the star first)\n"
       "  calibrate                Calibrate Telescope\n"
+      "  guide [N]                guided calibration with N stars (default 4): point at the\n"
+      "                           reference point, connect, sight each star, calibrate, check\n"
+      "  check STAR               the error at STAR once you point the telescope at it\n"
       "  configure                the plug-in's configuration dialog\n"
       "  menu                     the telescope and object menus with their states\n"
       "  page [FILE]              save the diagnostics page as PNG (default velastra-page.png)\n"
       "  port COMn DEVICE         point a port name at a device in the configuration folder\n"
+      "  check-port [COMn]        whether the port (default: the profile's) can be opened\n"
       "  time                     send the time to the plug-in again\n"
       "  wait SECONDS             keep the periodic updates going for a while\n"
       "  help, quit\n");
@@ -392,7 +468,7 @@ void App::Watch(double seconds) {
   watching_ = true;
   const auto end =
       std::chrono::steady_clock::now() + std::chrono::milliseconds(long(seconds * 1000));
-  while (std::chrono::steady_clock::now() < end) {
+  while (std::chrono::steady_clock::now() < end && session_.connected()) {
     if (console_.interactive() && console_.ReadLine(kTickMilliseconds)) break;
     if (!console_.interactive()) usleep(kTickMilliseconds * 1000);
     Tick();
@@ -416,25 +492,26 @@ void App::ListStars(int count) {
   if (shown == 0) console_.Line("  (no catalogue star is above the horizon)");
 }
 
-void App::LinkPort(const std::string& name, const std::string& device) {
+bool App::LinkPort(const std::string& name, const std::string& device) {
   std::error_code ec;
   if (name.size() != 4 || name.compare(0, 3, "COM") != 0 || name[3] < '1' || name[3] > '9') {
     console_.Line("Name a port COM1 to COM9, not '" + name + "'.");
-    return;
+    return false;
   }
   if (!fs::exists(device, ec)) {
     console_.Line("No such port: " + device);
-    return;
+    return false;
   }
   const fs::path ports = fs::path(ConfigDir()) / "ports";
   fs::create_directories(ports, ec);
   fs::remove(ports / name, ec);
-  fs::create_symlink(device, ports / name, ec);
+  fs::create_symlink(fs::absolute(device, ec), ports / name, ec);
   if (ec) {
     console_.Line("Cannot link " + (ports / name).string() + ": " + ec.message());
-    return;
+    return false;
   }
   console_.Line(name + " is now " + device + " (takes effect at the next connect).");
+  return true;
 }
 
 bool App::Execute(const std::string& raw) {
@@ -452,9 +529,7 @@ bool App::Execute(const std::string& raw) {
     if (session_.connected()) {
       console_.Line("Already connected.");
     } else {
-      SendTime();
-      session_.Connect();
-      console_.Line(session_.connected() ? "Connected." : "Not connected.");
+      console_.Line(Connect() ? "Connected." : "Not connected.");
     }
   } else if (command == "disconnect") {
     if (!session_.connected()) {
@@ -504,8 +579,11 @@ bool App::Execute(const std::string& raw) {
     }
   } else if (command == "stars") {
     double count = 10;
-    if (!rest.empty() && !ParseNumber(rest, &count)) count = 10;
-    ListStars(static_cast<int>(count));
+    if (!rest.empty() && (!ParseNumber(rest, &count) || count < 1 || count != std::floor(count))) {
+      console_.Line("stars takes a whole number of stars, 1 or more, not '" + rest + "'.");
+    } else {
+      ListStars(static_cast<int>(std::min(count, 1000.0)));
+    }
   } else if (command == "add") {
     ObjectCommand(kCmdAdd, rest);
   } else if (command == "remove") {
@@ -527,6 +605,24 @@ bool App::Execute(const std::string& raw) {
     } else {
       LinkPort(rest.substr(0, gap), Trim(rest.substr(gap + 1)));
     }
+  } else if (command == "guide") {
+    double count = 4;
+    if (!rest.empty() &&
+        (!ParseNumber(rest, &count) || count < 2 || count > 8 || count != std::floor(count))) {
+      console_.Line("guide takes a number of calibration stars from 2 to 8, not '" + rest + "'.");
+    } else {
+      RunGuidedSession(*this, static_cast<std::size_t>(count));
+    }
+  } else if (command == "check") {
+    const astro::Star* star = astro::FindStar(rest);
+    if (star == nullptr) {
+      console_.Line(rest.empty() ? "Name a star (try 'stars')."
+                                 : "No star named '" + rest + "' in the catalogue (try 'stars').");
+    } else {
+      CheckStar(*this, *star);
+    }
+  } else if (command == "check-port") {
+    ExplainPort(rest.empty() ? ProfilePort() : rest);
   } else if (command == "time") {
     SendTime();
     console_.Line("Sent the time.");

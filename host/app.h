@@ -23,7 +23,8 @@ struct Options {
   astro::Atmosphere atmosphere = astro::kStandardAtmosphere;  // for refraction
   bool scripted = false;
   bool demo = false;
-  std::string port;        // a real box's device, for the demo
+  std::string port;        // a real box's device: the guided session, or the demo's box
+  std::string check_port;  // --check-port: diagnose this port and exit
   std::string out_dir;     // the demo's pictures
   std::string config_dir;  // VELASTRA_CONFIG_DIR for this run
   std::string log;
@@ -35,6 +36,13 @@ struct Options {
 // Parses the command line; false (with a one-line reason) on a bad option.
 bool ParseOptions(int argc, char** argv, Options* options, std::string* error);
 std::string UsageText();
+
+// The pointing coefficients in force, as the plug-in's result box gave them
+// (the identity until a calibration): A, B, C of each axis's quadratic.
+struct PointingFit {
+  double first[3] = {0.0, 1.0, 0.0};
+  double second[3] = {0.0, 1.0, 0.0};
+};
 
 // The host context this host hands over.
 inline constexpr std::int32_t kHostContext = 1;
@@ -69,6 +77,15 @@ class App {
   // The sky at the site now (catalogue, apparent and observed places).
   astro::Sky SkyNow() const;
 
+  // Sends the time and connects (operation 26).  When the plug-in could not
+  // open its port, the host says which port, which device and why after the
+  // plug-in's box.  True when connected.
+  bool Connect();
+  // Prints the diagnosis of a port (check-port); true when it is ready.
+  bool ExplainPort(const std::string& port);
+  // Points a port name at a device in the configuration folder; true when done.
+  bool LinkPort(const std::string& name, const std::string& device);
+
   // The telescope's position in the sky right now (operation 21), with the
   // nearest catalogue star; an empty text when the plug-in gives none.
   std::string DescribeReport(const Report& report);
@@ -80,12 +97,17 @@ class App {
 
   bool SavePage(const std::string& path);
 
+  const PointingFit& fit() const { return fit_; }
+  // The names on the plug-in's calibration list, as this host put them there.
+  const std::vector<std::string>& listed() const { return listed_; }
+
  private:
   void Help();
   void ShowMenus();
   void Watch(double seconds);
   void ListStars(int count);
-  void LinkPort(const std::string& name, const std::string& device);
+  // Carries out what the person chose at a link failure box.
+  void TakeLinkAction();
   std::string ResolvePlugin() const;
 
   Options options_;
@@ -96,6 +118,8 @@ class App {
   std::optional<Report> last_report_;
   bool watching_ = false;
   std::chrono::steady_clock::time_point time_sent_{};
+  PointingFit fit_;
+  std::vector<std::string> listed_;
 };
 
 // The configuration folder the plug-in uses: VELASTRA_CONFIG_DIR, else

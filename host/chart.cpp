@@ -84,9 +84,30 @@ bool WriteCalibrationChart(const std::vector<ChartStar>& stars, TextRenderer& te
         std::max(largest, astro::AngularSeparation(s.catalogue, s.before) / astro::kArcminute);
   }
   const double scale = largest > 0 ? kOffsetPixels / largest : 1.0;  // pixels per arcminute
-  char scale_text[96];
-  std::snprintf(scale_text, sizeof scale_text, "offsets drawn %.1f pixels per arcminute", scale);
-  text.Draw(canvas, small, 20, kHeight - 22, scale_text, kLabel, {}, false);
+  // A scale bar of a round length, up to kOffsetPixels long, whatever the
+  // size of the errors: arcseconds for fine ones, degrees for coarse ones.
+  double bar = 0.1 / 60;  // arcminutes
+  for (double step :
+       {0.2 / 60, 0.5 / 60, 1 / 60.0, 2 / 60.0, 5 / 60.0, 10 / 60.0, 20 / 60.0, 30 / 60.0,
+        1.0,      2.0,      5.0,      10.0,     20.0,     30.0,      60.0,      120.0,
+        300.0,    600.0,    1200.0,   1800.0,   3600.0,   7200.0}) {
+    if (step * scale <= kOffsetPixels) bar = step;
+  }
+  char bar_text[64];
+  if (bar >= 60) {
+    // The chart's text is drawn byte by byte: no degree sign.
+    std::snprintf(bar_text, sizeof bar_text, "%g degree%s", bar / 60, bar == 60 ? "" : "s");
+  } else if (bar >= 1) {
+    std::snprintf(bar_text, sizeof bar_text, "%g'", bar);
+  } else {
+    std::snprintf(bar_text, sizeof bar_text, "%g\"", bar * 60);
+  }
+  const int bar_pixels = std::max(1, static_cast<int>(std::lround(bar * scale)));
+  text.Draw(canvas, small, 20, kHeight - 22, "offsets magnified; this bar is", kLabel, {}, false);
+  canvas.Line(240, kHeight - 15, 240 + bar_pixels, kHeight - 15, kLabel);
+  canvas.Line(240, kHeight - 19, 240, kHeight - 11, kLabel);
+  canvas.Line(240 + bar_pixels, kHeight - 19, 240 + bar_pixels, kHeight - 11, kLabel);
+  text.Draw(canvas, small, 250 + bar_pixels, kHeight - 22, bar_text, kLabel, {}, false);
 
   for (const ChartStar& s : stars) {
     int x, y;

@@ -1,6 +1,7 @@
 #include "console.h"
 
 #include <poll.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -55,6 +56,37 @@ std::optional<std::string> Console::ReadLine(int timeout_ms) {
     }
     pending_.append(buffer, static_cast<std::size_t>(got));
   }
+}
+
+std::optional<char> Console::ReadKey() {
+  if (!pending_.empty()) {
+    const char key = pending_.front();
+    pending_.erase(0, 1);
+    return key == '\r' ? '\n' : key;
+  }
+  if (at_end_) return std::nullopt;
+  // The terminal hands over each key as it is pressed, without echo, for
+  // this one read.
+  termios saved{};
+  const bool terminal = tcgetattr(STDIN_FILENO, &saved) == 0;
+  if (terminal) {
+    termios raw = saved;
+    raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
+    raw.c_cc[VMIN] = 1;
+    raw.c_cc[VTIME] = 0;
+    tcsetattr(STDIN_FILENO, TCSANOW, &raw);
+  }
+  std::optional<char> key;
+  for (;;) {
+    char c = 0;
+    const ssize_t got = read(STDIN_FILENO, &c, 1);
+    if (got < 0 && errno == EINTR) continue;
+    if (got == 1) key = c == '\r' ? '\n' : c;
+    if (got <= 0) at_end_ = true;
+    break;
+  }
+  if (terminal) tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+  return key;
 }
 
 void Console::Print(const std::string& text) {

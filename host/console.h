@@ -23,6 +23,9 @@ class Console {
   // A line without its newline; nothing when `timeout_ms` passed first or
   // input ended.  A negative time-out waits as long as it takes.
   std::optional<std::string> ReadLine(int timeout_ms);
+  // One key, without waiting for Enter (Enter itself reads as '\n'); nothing
+  // when input ended.
+  std::optional<char> ReadKey();
 
   void Print(const std::string& text);     // as it is
   void Line(const std::string& text);      // with a newline

@@ -1,8 +1,8 @@
 // The demonstration.  With the simulated box: a box on a pseudo-terminal in
 // this process, with a telescope whose encoders were set up with a
 // deliberate error (zero offsets and scale errors on both axes), is linked as
-// COM1 in a configuration folder of the demo's own.  With --port: a real box,
-// and the person points the telescope where the demo asks.
+// COM1 in a configuration folder of the demo's own.  (With --port the demo
+// runs with a real box instead: guide.cpp.)
 #include "demo.h"
 
 #include <stdlib.h>
@@ -120,8 +120,7 @@ class Demo {
   void Step(const std::string& title) { console_.Line("\n== " + title); }
   // Keeps the periodic update going for a while, printing each report.
   void Pump(double seconds, const std::string& what);
-  // Moves the telescope to a star: a slew of the simulated one, or the
-  // person's hand on a real one.
+  // Moves the simulated telescope to a star in a slew.
   void MoveTo(const astro::Star& star);
   // Aims the simulated telescope at an apparent place (the host's sky frame).
   void PointSimulatedAt(const astro::Equatorial& p) {
@@ -175,24 +174,16 @@ bool Demo::Prepare() {
     return false;
   }
 
-  std::string device = o.port;
-  if (device.empty()) {
-    box_ = std::make_unique<dscsim::Box>();
-    if (!box_->Start(&error)) {
-      console_.Error("cannot start the simulated box: " + error);
-      return false;
-    }
-    box_->SetSkyModel(ErroneousTelescope(app_.site()));
-    device = box_->SlavePath();
-    Say("Simulated setting-circle box on " + device +
-        " (9600 baud); its telescope has a mount error: zero offsets +1.2 and -0.8 degrees,"
-        " scale errors +1.5% and -1.0%.");
-  } else if (!fs::exists(device, ec)) {
-    console_.Error("no such port: " + device);
+  box_ = std::make_unique<dscsim::Box>();
+  if (!box_->Start(&error)) {
+    console_.Error("cannot start the simulated box: " + error);
     return false;
-  } else {
-    Say("Using the setting-circle box on " + device + ".");
   }
+  box_->SetSkyModel(ErroneousTelescope(app_.site()));
+  const std::string device = box_->SlavePath();
+  Say("Simulated setting-circle box on " + device +
+      " (9600 baud); its telescope has a mount error: zero offsets +1.2 and -0.8 degrees,"
+      " scale errors +1.5% and -1.0%.");
   fs::remove(config_ / "ports" / "COM1", ec);
   fs::create_symlink(device, config_ / "ports" / "COM1", ec);
   if (ec) {
@@ -228,13 +219,6 @@ void Demo::Pump(double seconds, const std::string& what) {
 }
 
 void Demo::MoveTo(const astro::Star& star) {
-  if (!box_) {
-    // A real telescope: the person points it.
-    Say("Point the telescope at " + std::string(star.name) + " (" + FormatRa(star.ra) + ", " +
-        FormatDms(star.dec) + ") and press Enter.");
-    while (!console_.ReadLine(kStepMilliseconds) && !console_.at_end()) app_.Tick();
-    return;
-  }
   const astro::Equatorial from = pointing_;
   const astro::Equatorial to = ApparentNow(star);
   const auto start = Clock::now();

@@ -43,10 +43,17 @@ class Grid {
     Put(top, left, "+"), Put(top, right, "+"), Put(bottom, left, "+"), Put(bottom, right, "+");
     if (!label.empty()) Put(top, left + 2, " " + label + " ");
   }
+  // The rows without trailing blanks, and without the empty rows at the end.
   std::string Text() const {
     std::string out;
+    std::size_t blank_tail = 0;
     for (std::string line : rows_) {
       while (!line.empty() && line.back() == ' ') line.pop_back();
+      if (line.empty()) {
+        ++blank_tail;
+        continue;
+      }
+      for (; blank_tail > 0; --blank_tail) out += "\n";
       out += "  " + line + "\n";
     }
     return out;
@@ -97,13 +104,16 @@ std::string Render(const Dialog& dialog) {
         break;
     }
   }
-  const std::string rule(static_cast<std::size_t>(columns + 2), '=');
-  return "\n  " + dialog.caption + "\n " + rule + "\n" + grid.Text() + " " + rule + "\n";
+  // The caption on the top rule; the whole form within 79 columns (the
+  // template's 232 units make 78) and a 24-line terminal with its prompt.
+  const std::size_t width = static_cast<std::size_t>(std::min(columns + 1, 79));
+  std::string title = " == " + dialog.caption + " ";
+  if (title.size() < width) title.resize(width, '=');
+  return title + "\n" + grid.Text() + " " + std::string(width - 1, '=') + "\n";
 }
 
 constexpr const char* kFormHelp =
-    "  <key> <text> sets a field, <key> alone empties it or presses a button or box;\n"
-    "  ok, cancel; an empty line shows the form again.\n";
+    "  <key> <text> sets a field; <key> clicks or empties; ok; cancel; Enter redraws\n";
 
 }  // namespace
 

@@ -82,10 +82,31 @@ int WindowSystem::ShowMessageBox(ws_Handle /*owner*/, const char* text, const ch
   out += pad(std::string((width - ok.size()) / 2, ' ') + ok);
   out += "+" + rule + "+\n";
   console_->Print(out);
-  if (console_->interactive()) {
+  if (!console_->interactive()) return WS_IDOK;
+  const bool link_failure = box.caption == "Write Comm Error" || box.caption == "Read Comm Error" ||
+                            box.caption == "Communication Error";
+  if (!link_failure) {
     console_->Print("Press Enter for OK. ");
     console_->ReadLine(-1);
+    return WS_IDOK;
   }
+  console_->Print("Enter: OK   s: OK, then stop position reports   d: OK, then disconnect ");
+  for (;;) {
+    const std::optional<char> key = console_->ReadKey();
+    if (!key || *key == '\n' || *key == 0x1B) break;
+    if (*key == 's' || *key == 'S') {
+      link_action_ = LinkAction::kStopReports;
+      break;
+    }
+    if (*key == 'd' || *key == 'D') {
+      link_action_ = LinkAction::kDisconnect;
+      break;
+    }
+  }
+  console_->Print("\n");
+  console_->Log(link_action_ == LinkAction::kStopReports  ? "link failure: stop reports"
+                : link_action_ == LinkAction::kDisconnect ? "link failure: disconnect"
+                                                          : "link failure: OK");
   return WS_IDOK;
 }
 

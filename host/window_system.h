@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "canvas.h"
@@ -80,6 +81,12 @@ class WindowSystem {
   const std::vector<MessageBoxRecord>& boxes() const { return boxes_; }
   // While quiet, boxes are logged and kept but not printed.
   void SetQuiet(bool quiet) { quiet_ = quiet; }
+  // A person at a link failure box ("Failed to send Q command.", once a
+  // second while reports run against an unplugged box) may choose, with one
+  // key, to stop the reports or disconnect; the host does it once the
+  // plug-in's operation has returned.
+  enum class LinkAction { kNone, kStopReports, kDisconnect };
+  LinkAction TakeLinkAction() { return std::exchange(link_action_, LinkAction::kNone); }
 
   // ---- Menus
   ws_Handle CreateMenu();
@@ -135,6 +142,7 @@ class WindowSystem {
   Console* console_ = nullptr;
   TextRenderer* text_ = nullptr;
   bool quiet_ = false;
+  LinkAction link_action_ = LinkAction::kNone;
   std::vector<MessageBoxRecord> boxes_;
   std::map<ws_Handle, std::vector<MenuEntry>> menus_;
   ws_Handle next_menu_ = 0x1000;

@@ -72,8 +72,9 @@ struct SkyModel {
   double ref_ra = 0.665777659788;  // the plug-in's default reference point
   double ref_dec = 1.55817662667;
   double connect_julian_date = astro::kJ2000;
-  AxisModel axis1;
-  AxisModel axis2;
+  // The plug-in's profile defaults: 4096 and 8192 counts a turn.
+  AxisModel axis1{4096};
+  AxisModel axis2{8192};
 };
 
 // The true angles the two axes have turned through since connecting, with

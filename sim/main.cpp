@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <sstream>
@@ -49,12 +50,13 @@ const char kUsage[] =
     "  --seed N              seed of the garbage bytes (default 1)\n"
     "Telescope model:\n"
     "  --res-ra N            counts per turn of axis 1, negative counts the other way\n"
-    "                        (default 4096)\n"
-    "  --res-dec N           counts per turn of axis 2 (default 4096)\n"
+    "                        (default 4096, as the plug-in's profile)\n"
+    "  --res-dec N           counts per turn of axis 2 (default 8192, as the plug-in's)\n"
     "  --scale-error E1,E2   encoders read (1+E) times the true angle (default 0,0)\n"
     "  --zero-offset D1,D2   zero offsets of the axes, degrees (default 0,0)\n"
     "  --mount eq|aa         equatorial or alt-azimuth mount (default eq)\n"
-    "  --site LAT,LON        site in degrees, longitude east positive\n"
+    "  --site LAT,LON        site in degrees: latitude -90 to 90, longitude -180 to 180,\n"
+    "                        east positive\n"
     "                        (default 51.4769,0)\n"
     "  --ref RA,DEC|STAR     reference point: hours and degrees, or a star's name\n"
     "                        (default 2.5430833,89.2769444)\n"
@@ -63,9 +65,11 @@ const char kUsage[] =
     "  --point RA,DEC|STAR   aim the telescope there (at the time of start)\n"
     "  --track               keep the counts on the --point target as the sky turns\n"
     "Other:\n"
-    "  --link PATH           make PATH a symbolic link to the slave device (removed at exit)\n"
+    "  --link PATH           make PATH a symbolic link to the slave device (removed at exit);\n"
+    "                        a missing folder on the way is created\n"
     "  --no-commands         do not read commands from standard input\n"
     "  -h, --help            show this text\n"
+    "  --version             show the version\n"
     "\n"
     "Commands on standard input, one a line:\n"
     "  counts A B | status N | status-bytes TEXT | pacing on|off\n"
@@ -132,6 +136,17 @@ struct Link {
   bool Make(const std::string& to) {
     if (path.empty()) return true;
     Remove();
+    // A folder on the way (a fresh configuration folder's ports/) is made.
+    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    std::error_code ec;
+    if (!folder.empty() && !std::filesystem::is_directory(folder, ec)) {
+      std::filesystem::create_directories(folder, ec);
+      if (ec) {
+        std::fprintf(stderr, "dsc-sim: cannot make the folder %s for the link %s: %s\n",
+                     folder.c_str(), path.c_str(), ec.message().c_str());
+        return false;
+      }
+    }
     // A link left behind by an earlier run is replaced; anything else is not
     // ours to touch.
     struct stat st {};
@@ -171,12 +186,14 @@ struct Program {
   bool tracking = false;
   bool quit = false;
 
-  void Announce() {
+  // False when the link cannot be made.
+  bool Announce() {
     // The link first, so that whoever reads the path can use the link too.
     const std::string path = box->SlavePath();
-    if (!path.empty()) link.Make(path);
+    if (!path.empty() && !link.Make(path)) return false;
     std::printf("%s\n", path.c_str());
     std::fflush(stdout);
+    return true;
   }
 
   void Track() {
@@ -311,6 +328,7 @@ int main(int argc, char** argv) {
     kTrack,
     kLink,
     kNoCommands,
+    kVersion,
   };
   static const option kOptions[] = {
       {"counts", required_argument, nullptr, kCounts},
@@ -339,6 +357,7 @@ int main(int argc, char** argv) {
       {"link", required_argument, nullptr, kLink},
       {"no-commands", no_argument, nullptr, kNoCommands},
       {"help", no_argument, nullptr, 'h'},
+      {"version", no_argument, nullptr, kVersion},
       {nullptr, 0, nullptr, 0},
   };
 
@@ -355,8 +374,10 @@ int main(int argc, char** argv) {
   bool commands = true;
   std::string link_path;
 
+  // getopt_long stays quiet: each mistake is told once, below.
+  opterr = 0;
   for (;;) {
-    const int c = getopt_long(argc, argv, "h", kOptions, nullptr);
+    const int c = getopt_long(argc, argv, ":h", kOptions, nullptr);
     if (c == -1) break;
     long n = 0;
     double a = 0.0, b = 0.0;
@@ -365,6 +386,11 @@ int main(int argc, char** argv) {
       case 'h':
         std::fputs(kUsage, stdout);
         return 0;
+      case kVersion:
+        std::printf("dsc-sim %s\n", DSC_SIM_VERSION);
+        return 0;
+      case ':':
+        return Usage((std::string("option ") + argv[optind - 1] + " needs a value").c_str());
       case kCounts:
         if (!ParsePair(optarg, a, b)) return Usage("--counts wants A,B");
         counts = std::make_pair(static_cast<long>(a), static_cast<long>(b));
@@ -438,6 +464,12 @@ int main(int argc, char** argv) {
         break;
       case kSite:
         if (!ParsePair(optarg, a, b)) return Usage("--site wants LAT,LON");
+        if (a < -90 || a > 90 || b < -180 || b > 180) {
+          return Usage(("--site " + arg +
+                        ": the latitude must lie between -90 and 90 degrees and the longitude"
+                        " between -180 and 180")
+                           .c_str());
+        }
         model.site = astro::Site{a * astro::kDegree, b * astro::kDegree};
         break;
       case kRef: {
@@ -467,10 +499,11 @@ int main(int argc, char** argv) {
         commands = false;
         break;
       default:
-        return Usage("unknown option");
+        return Usage((std::string("unknown option '") + argv[optind - 1] + "'").c_str());
     }
   }
-  if (optind < argc) return Usage("unexpected argument");
+  if (optind < argc)
+    return Usage((std::string("unexpected argument '") + argv[optind] + "'").c_str());
 
   // Signals arrive through a descriptor, so the loop below sees them in order.
   sigset_t signals;
@@ -505,7 +538,11 @@ int main(int argc, char** argv) {
   program.target = point;
   program.tracking = track && point.has_value();
   if (point) box.PointAt(point->ra, point->dec, astro::JulianDateNow());
-  program.Announce();
+  if (!program.Announce()) {
+    // Without its link the box would answer where nobody looks for it.
+    box.Stop();
+    return 1;
+  }
 
   const auto started = std::chrono::steady_clock::now();
   std::string pending;

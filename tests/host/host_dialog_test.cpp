@@ -5,6 +5,7 @@
 #include <chrono>
 #include <thread>
 
+#include "dsc_sim.h"
 #include "host_test_support.h"
 #include "temp_config.h"
 
@@ -93,6 +94,29 @@ TEST(HostDialogForm, APersonAtATerminalEditsAndPressesOk) {
   EXPECT_TRUE(Has(config.ReadProfile(), "ResDec=-1024")) << config.ReadProfile();
 }
 
+TEST(HostDialogForm, TheFormFitsAnEightyByTwentyFourTerminal) {
+  if (!hosttest::HaveTmux()) GTEST_SKIP() << "tmux is not installed (scripts/setup test)";
+  testsupport::TempConfigDir config;
+  config.WriteProfile(kProfile);
+  hosttest::Tmux tmux(std::string(VELASTRA_HOST_PATH) + " " + Args(config), 80, 24);
+  ASSERT_TRUE(tmux.started());
+  ASSERT_TRUE(tmux.WaitFor("velastra>")) << tmux.Screen();
+  tmux.Type("configure");
+  ASSERT_TRUE(tmux.WaitFor("dialog>")) << tmux.Screen();
+  const std::string shown = tmux.Visible();
+  // The caption, the whole form and the prompt on one screen, no line wrapped.
+  EXPECT_TRUE(Has(shown, "velastra> configure")) << shown;
+  EXPECT_TRUE(Has(shown, "Configure Telescope (QRT Plugin V2.1)")) << shown;
+  EXPECT_TRUE(Has(shown, "b)[ Cancel ]")) << shown;
+  EXPECT_TRUE(Has(shown, "ok; cancel; Enter redraws\n")) << shown;
+  std::size_t start = 0;
+  for (std::size_t end; (end = shown.find('\n', start)) != std::string::npos; start = end + 1) {
+    EXPECT_LT(end - start, 80u) << shown.substr(start, end - start);
+  }
+  tmux.Type("cancel");
+  tmux.Type("quit");
+}
+
 TEST(HostDialogForm, AMessageBoxWaitsForThePersonAtATerminal) {
   if (!hosttest::HaveTmux()) GTEST_SKIP() << "tmux is not installed (scripts/setup test)";
   testsupport::TempConfigDir config;
@@ -107,6 +131,42 @@ TEST(HostDialogForm, AMessageBoxWaitsForThePersonAtATerminal) {
   tmux.Type("");
   EXPECT_TRUE(tmux.WaitFor("Not connected.")) << tmux.Screen();
   tmux.Type("quit");
+}
+
+TEST(HostLinkFailure, OneKeyAtTheBoxStopsReportsOrDisconnects) {
+  if (!hosttest::HaveTmux()) GTEST_SKIP() << "tmux is not installed (scripts/setup test)";
+  for (const char key : {'s', 'd'}) {
+    dscsim::Box box;
+    ASSERT_TRUE(box.Start());
+    box.SetPacing(false);
+    testsupport::TempConfigDir config;
+    config.WriteProfile(kProfile);
+    config.LinkPort("COM1", box.SlavePath());
+    hosttest::Tmux tmux(std::string(VELASTRA_HOST_PATH) + " " + Args(config), 100, 45);
+    ASSERT_TRUE(tmux.started());
+    ASSERT_TRUE(tmux.WaitFor("velastra>")) << tmux.Screen();
+    tmux.Type("connect");
+    tmux.Type("report on");
+    ASSERT_TRUE(tmux.WaitFor("Position reports are on.")) << tmux.Screen();
+    box.Unplug();  // the cable is pulled while reports run
+    ASSERT_TRUE(tmux.WaitFor("d: OK, then disconnect")) << tmux.Screen();
+    // "Failed to send Q command." as a rule; a pull in the middle of a query
+    // may fail its read first.
+    EXPECT_TRUE(Has(tmux.Screen(), "Comm Error")) << tmux.Screen();
+    tmux.Keys(std::string(1, key));
+    ASSERT_TRUE(tmux.WaitFor(key == 's' ? "Position reports are off." : "Disconnected."))
+        << tmux.Screen();
+    // No further box races the person: reports stopped, or the link is closed.
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    const std::string screen = tmux.Screen();
+    std::size_t boxes = 0;
+    for (std::size_t at = 0; (at = screen.find("d: OK, then disconnect", at)) != std::string::npos;
+         ++at) {
+      ++boxes;
+    }
+    EXPECT_EQ(boxes, 1u) << screen;
+    tmux.Type("quit");
+  }
 }
 
 }  // namespace

@@ -117,6 +117,25 @@ TEST_F(HostAgainstBox, BadInputGetsOneClearLineAndTheHostGoesOn) {
   EXPECT_NE(run.out.find("Connected."), std::string::npos) << "the host went on";
 }
 
+TEST(HostProgram, BoxAndPlugInDefaultsAgree) {
+  // A first session: an empty profile and a box left at its defaults.
+  dscsim::Box box;
+  ASSERT_TRUE(box.Start());
+  box.SetPacing(false);
+  testsupport::TempConfigDir config;
+  config.LinkPort("COM1", box.SlavePath());
+  const astro::Star* vega = astro::FindStar("Vega");
+  ASSERT_NE(vega, nullptr);
+  const double now = astro::JulianDateNow();
+  box.SetConnectTime(now);
+  box.PointAt(vega->ra, vega->dec, now);
+  const hosttest::Run run = RunHost(HostArgs(config), "connect\nposition\nstars -5\nquit\n");
+  EXPECT_NE(run.out.find("near Vega (0."), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("stars takes a whole number of stars, 1 or more, not '-5'."),
+            std::string::npos)
+      << run.out;
+}
+
 TEST_F(HostAgainstBox, ObjectCommandsNeedAConnection) {
   const hosttest::Run run = RunHost(HostArgs(config_), "add Vega\ncalibrate\nquit\n");
   EXPECT_EQ(run.exit_code, 0);
@@ -159,9 +178,10 @@ TEST(HostProgram, ProfileThatCannotBeWrittenIsOneLineAndTheHostGoesOn) {
 TEST(HostProgram, HelpListsEveryOption) {
   const hosttest::Run run = RunHost("--help", "");
   EXPECT_EQ(run.exit_code, 0);
-  for (const char* option : {"--demo", "--port", "--out", "--plugin", "--lat", "--lon", "--config",
-                             "--log", "--scripted", "--no-page", "--version", "--help",
-                             "--pressure", "--temperature", "--no-refraction"}) {
+  for (const char* option :
+       {"--demo", "--port", "--out", "--plugin", "--lat", "--lon", "--config", "--log",
+        "--scripted", "--no-page", "--version", "--help", "--check-port", "--pressure",
+        "--temperature", "--no-refraction"}) {
     EXPECT_NE(run.out.find(option), std::string::npos) << option;
   }
   const hosttest::Run bad = RunHost("--lat 95", "");

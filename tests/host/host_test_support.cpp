@@ -102,8 +102,16 @@ void Tmux::Type(const std::string& text) {
   std::system(("tmux -L " + socket_ + " send-keys Enter").c_str());
 }
 
+void Tmux::Keys(const std::string& text) {
+  std::system(("tmux -L " + socket_ + " send-keys -l " + ShellQuote(text)).c_str());
+}
+
 std::string Tmux::Screen() {
-  return Capture("tmux -L " + socket_ + " capture-pane -p -S -200 2>/dev/null");
+  return Capture("tmux -L " + socket_ + " capture-pane -p -J -S -2000 2>/dev/null");
+}
+
+std::string Tmux::Visible() {
+  return Capture("tmux -L " + socket_ + " capture-pane -p 2>/dev/null");
 }
 
 bool Tmux::WaitFor(const std::string& text, double seconds) {

@@ -43,7 +43,9 @@ class Tmux {
   ~Tmux();
   bool started() const { return started_; }
   void Type(const std::string& text);  // literal keys, then Enter
-  std::string Screen();
+  void Keys(const std::string& text);  // literal keys alone
+  std::string Screen();                // with what scrolled off
+  std::string Visible();               // what the terminal shows now
   // Waits until the screen shows `text`; false after `seconds`.
   bool WaitFor(const std::string& text, double seconds = 10.0);
 

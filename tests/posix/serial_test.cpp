@@ -2,6 +2,7 @@
 // master end and plays the device; the port under test is the slave end,
 // reached through a ports/ link in a configuration folder of the test's own.
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <ftw.h>
 #include <gtest/gtest.h>
@@ -15,6 +16,9 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <cstring>
@@ -30,6 +34,31 @@ namespace {
 using testsupport::ScopedEnv;
 
 using Clock = std::chrono::steady_clock;
+
+// Another reader of the device, slipped in between poll() and read(): while
+// g_other_reader holds a descriptor of the device, the first poll() that
+// reports input has that reader take everything waiting before it returns.
+std::atomic<int> g_other_reader{-1};
+std::atomic<int> g_taken{0};
+
+}  // namespace
+
+extern "C" int poll(pollfd* fds, nfds_t count, int timeout) {
+  using PollFn = int (*)(pollfd*, nfds_t, int);
+  static const PollFn real_poll = reinterpret_cast<PollFn>(dlsym(RTLD_NEXT, "poll"));
+  const int ready = real_poll(fds, count, timeout);
+  if (ready > 0 && count > 0 && (fds[0].revents & POLLIN) != 0) {
+    const int other = g_other_reader.exchange(-1);
+    if (other >= 0) {
+      char bytes[64];
+      const ssize_t n = read(other, bytes, sizeof bytes);
+      g_taken = n > 0 ? static_cast<int>(n) : 0;
+    }
+  }
+  return ready;
+}
+
+namespace {
 
 double MillisecondsSince(Clock::time_point start) {
   return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
@@ -544,6 +573,50 @@ TEST_F(PosixSerial, HangUpWhileWaitingFailsTheRead) {
   EXPECT_FALSE(plat::SerialRead(port_, buffer, sizeof buffer, &count));
   EXPECT_GE(MillisecondsSince(start), 50);
   waitpid(child, nullptr, 0);
+}
+
+TEST_F(PosixSerial, AnotherReaderCannotHoldAReadPastItsTimeout) {
+  // A program that had the device open before the port (a forgotten terminal
+  // program, a modem manager probing it) takes the box's answer right after
+  // poll() reported it.  The read still ends within 10 x 14 + 100 ms.
+  OpenConfigured(kPlugInTimeouts);
+  const int other = open(device_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(other, 0);
+  DeviceSends("+01234\t-00567\r");
+  WaitForInput(14);
+  g_other_reader = other;
+  std::atomic<bool> done{false};
+  std::uint32_t count = 99;
+  double elapsed = 0;
+  std::thread reader([&] {
+    char buffer[14];
+    const auto start = Clock::now();
+    plat::SerialRead(port_, buffer, sizeof buffer, &count);
+    elapsed = MillisecondsSince(start);
+    done = true;
+  });
+  const auto start = Clock::now();
+  while (!done && MillisecondsSince(start) < 3000) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  const bool hung = !done;
+  if (hung) {
+    close(master_);  // the hang-up ends the blocked read
+    master_ = -1;
+  }
+  reader.join();
+  close(other);
+  ASSERT_FALSE(hung) << "the read blocked after another reader took the answer";
+  EXPECT_EQ(g_taken.load(), 14);
+  EXPECT_EQ(count, 0u);
+  EXPECT_GE(elapsed, 239);
+  EXPECT_LT(elapsed, 240 + 150);
+
+  // The next answer, which nobody else takes, is read whole.
+  DeviceSends("+00001\t+00002\r");
+  char buffer[14];
+  ASSERT_TRUE(plat::SerialRead(port_, buffer, sizeof buffer, &count));
+  EXPECT_EQ(count, 14u);
 }
 
 }  // namespace

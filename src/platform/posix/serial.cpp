@@ -248,7 +248,10 @@ Handle SerialOpen(const char* port_name) {
   struct stat before = {};
   if (stat(path, &before) != 0 || !S_ISCHR(before.st_mode)) return kInvalidHandle;
 
-  // O_NONBLOCK only so that a line without carrier cannot hold up the open.
+  // The descriptor stays non-blocking for good: a line without carrier cannot
+  // hold up the open, and a read or write can never wait past its time-out,
+  // not even when another reader of the device takes the bytes that poll()
+  // reported (a forgotten terminal program, a modem manager probing it).
   int fd;
   do {
     fd = open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -261,11 +264,6 @@ Handle SerialOpen(const char* port_name) {
   // a refused opener then leaves the device's exclusive flag alone.
   ok = ok && flock(fd, LOCK_EX | LOCK_NB) == 0;
   ok = ok && ioctl(fd, TIOCEXCL) == 0;
-  if (ok) {
-    const int flags = fcntl(fd, F_GETFL);
-    ok = flags >= 0 && fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
-    if (!ok) ioctl(fd, TIOCNXCL);
-  }
   if (!ok) {
     close(fd);
     return kInvalidHandle;
@@ -480,7 +478,12 @@ bool SerialTransmitChar(Handle handle, char c) {
     if ((pfd.revents & POLLOUT) == 0) continue;
     const ssize_t written = write(port->fd, &c, 1);
     if (written == 1) return true;
-    if (written < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
+    if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      // Output held (XOFF received, queue full): no later than the deadline.
+      if (NowNanoseconds() >= deadline) return false;
+      continue;
+    }
+    if (written < 0 && errno == EINTR) continue;
     return false;
   }
 }
@@ -543,7 +546,13 @@ bool SerialRead(Handle handle, void* buffer, std::uint32_t size, std::uint32_t* 
         if (expired) break;
         continue;
       }
-      if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
+      // Nothing there after all: another reader took it.  Wait again, within
+      // the same deadlines.
+      if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+        if (expired) break;
+        continue;
+      }
+      if (n < 0 && errno == EINTR) continue;
       return false;  // EIO, or end of file: the device went away
     }
     if ((pfd.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) return false;

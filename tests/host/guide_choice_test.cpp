@@ -1,0 +1,90 @@
+// The guided session's choice of calibration stars, the share of the sky a
+// set leaves outside its span, and the calibration chart's scale bar.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <vector>
+
+#include "chart.h"
+#include "guide.h"
+#include "host_test_support.h"
+#include "temp_config.h"
+
+namespace {
+
+using astro::kDegree;
+
+const astro::Site kGreenwich{51.4769 * kDegree, 0.0};
+
+TEST(GuideChoice, StarsAreUpSpreadAndOnOneSideOfTheSeams) {
+  for (const bool alt_azimuth : {false, true}) {
+    for (const double jd : {2461000.25, 2461100.5, 2461200.75}) {
+      const double reference_first =
+          host::AxesOf({0.665777659788, 1.55817662667}, alt_azimuth, kGreenwich, jd).first;
+      const auto stars =
+          host::ChooseCalibrationStars(kGreenwich, jd, alt_azimuth, reference_first, 4);
+      ASSERT_EQ(stars.size(), 4u) << jd;
+      const double seam = astro::WrapTwoPi(reference_first + astro::kPi);
+      int below_seam = 0;
+      for (std::size_t i = 0; i < stars.size(); ++i) {
+        const astro::Horizontal h =
+            astro::EquatorialToHorizontal(stars[i]->position(), kGreenwich, jd);
+        EXPECT_GE(h.altitude, 15 * kDegree) << stars[i]->name;
+        below_seam += host::AxesOf(stars[i]->position(), alt_azimuth, kGreenwich, jd).first < seam;
+        for (std::size_t j = 0; j < i; ++j) {
+          EXPECT_GT(astro::AngularSeparation(stars[i]->position(), stars[j]->position()),
+                    10 * kDegree);
+        }
+      }
+      EXPECT_TRUE(below_seam == 0 || below_seam == 4) << "stars on both sides of a seam";
+      // A set of its own is never chosen again.
+      const auto others =
+          host::ChooseCalibrationStars(kGreenwich, jd, alt_azimuth, reference_first, 2, stars);
+      for (const astro::Star* s : others) {
+        EXPECT_EQ(std::find(stars.begin(), stars.end(), s), stars.end()) << s->name;
+      }
+    }
+  }
+}
+
+TEST(GuideChoice, ATightSetLeavesMostOfTheSkyOutside) {
+  const double jd = 2461000.25;
+  // Three stars of Orion's belt region, a few degrees apart: a tiny span.
+  std::vector<const astro::Star*> tight;
+  for (const char* name : {"Betelgeuse", "Bellatrix", "Rigel"}) {
+    tight.push_back(astro::FindStar(name));
+    ASSERT_NE(tight.back(), nullptr) << name;
+  }
+  const double reference_first = host::AxesOf({0.6658, 1.5582}, false, kGreenwich, jd).first;
+  const auto spread = host::ChooseCalibrationStars(kGreenwich, jd, false, reference_first, 4);
+  const double tight_outside = host::SkyOutsideSpan(tight, kGreenwich, jd, false);
+  const double spread_outside = host::SkyOutsideSpan(spread, kGreenwich, jd, false);
+  EXPECT_GT(tight_outside, 0.9);
+  EXPECT_LT(spread_outside, tight_outside);
+  EXPECT_EQ(host::SkyOutsideSpan(std::vector<const astro::Star*>{tight[0]}, kGreenwich, jd, false),
+            1.0);
+}
+
+TEST(CalibrationChart, TheScaleBarShowsLargeAndSmallErrors) {
+  testsupport::TempConfigDir folder;
+  host::TextRenderer text;
+  const astro::Equatorial vega{4.873565, 0.676903};
+  for (const double error : {20.0 * kDegree, 0.4 * astro::kArcminute}) {
+    const std::vector<host::ChartStar> stars{
+        {"Vega", vega, {vega.ra, vega.dec + error}, vega, false}};
+    const std::string path = (folder.Path() / "chart.png").string();
+    std::string why;
+    ASSERT_TRUE(host::WriteCalibrationChart(stars, text, path, &why)) << why;
+    const hosttest::Picture chart = hosttest::ReadPng(path);
+    ASSERT_TRUE(chart.ok());
+    // The bar runs right from x = 240 on its row, at least a fifth of the
+    // longest offset drawn and never longer.
+    int bar = 0;
+    while (chart.At(240 + bar, chart.height - 15) == hosttest::Picture::Pixel{220, 220, 230}) ++bar;
+    EXPECT_GE(bar, 12) << error;
+    EXPECT_LE(bar, 61) << error;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,131 @@
+// Why a port cannot be opened, as the host tells it after the plug-in's box
+// and with check-port: each reason against a real device.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "dsc_sim.h"
+#include "host_test_support.h"
+#include "port_holder.h"
+#include "temp_config.h"
+
+namespace {
+
+using hosttest::RunHost;
+using hosttest::ShellQuote;
+
+// Whether `part` is in `text`, with the host's line wrapping undone.
+bool Has(std::string text, const std::string& part) {
+  for (std::size_t at; (at = text.find("\n  ")) != std::string::npos;) text.replace(at, 3, " ");
+  return text.find(part) != std::string::npos;
+}
+
+class PortCheck : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(box_.Start());
+    box_.SetPacing(false);
+    config_.WriteProfile("[ZazuvUzarDLL]\nCommPort=COM1\n");
+    config_.LinkPort("COM1", box_.SlavePath());
+  }
+  std::string Args() const {
+    return "--scripted --plugin " + ShellQuote(CONTROLLER_PLUG_PATH) + " --config " +
+           ShellQuote(config_.Path().string());
+  }
+  hosttest::Run Check(const std::string& port) const {
+    return RunHost("--config " + ShellQuote(config_.Path().string()) + " --check-port " + port, "");
+  }
+
+  dscsim::Box box_;
+  testsupport::TempConfigDir config_;
+};
+
+TEST_F(PortCheck, AMissingDeviceIsNamedAfterThePlugInsBox) {
+  config_.LinkPort("COM2", "/dev/ttyUSB97");
+  config_.WriteProfile("[ZazuvUzarDLL]\nCommPort=COM2\n");
+  const hosttest::Run run = RunHost(Args(), "connect\nquit\n");
+  const std::size_t box = run.out.find("Could not open comm port.");
+  const std::size_t reason = run.out.find("Port COM2 is /dev/ttyUSB97 (the link");
+  ASSERT_NE(box, std::string::npos) << run.out;
+  ASSERT_NE(reason, std::string::npos) << run.out;
+  EXPECT_LT(box, reason);
+  EXPECT_TRUE(Has(run.out, "which does not exist.")) << run.out;
+  EXPECT_TRUE(Has(run.out, "Not connected.")) << run.out;
+
+  // Without a link a COM port is a built-in one; a name without a number is nothing.
+  hosttest::Run check = Check("COM9");
+  EXPECT_EQ(check.exit_code, 1);
+  EXPECT_TRUE(Has(check.out, "Port COM9 is /dev/ttyS8, which does not exist.")) << check.out;
+  check = Check("LPT1");
+  EXPECT_EQ(check.exit_code, 1);
+  EXPECT_TRUE(Has(check.out, "Port LPT1 names no device")) << check.out;
+}
+
+TEST_F(PortCheck, APortInUseNamesTheProgramHoldingIt) {
+  testsupport::PortHolder holder(box_.SlavePath());
+  ASSERT_TRUE(holder.Holding());
+  const hosttest::Run run = RunHost(Args(), "connect\ncheck-port\nquit\n");
+  EXPECT_TRUE(Has(run.out, "Could not open comm port.")) << run.out;
+  EXPECT_TRUE(Has(run.out, "Port COM1 is " + box_.SlavePath())) << run.out;
+  EXPECT_TRUE(Has(run.out, "which is in use by process ")) << run.out;
+  EXPECT_TRUE(Has(run.out, "(host_tests)")) << run.out;
+  EXPECT_EQ(Check("COM1").exit_code, 1);
+
+  holder.Release();
+  const hosttest::Run free = Check("COM1");
+  EXPECT_EQ(free.exit_code, 0) << free.out;
+  EXPECT_TRUE(Has(free.out, ": ready.")) << free.out;
+}
+
+TEST_F(PortCheck, AnotherReaderIsNamedOnConnecting) {
+  // A program that keeps the device open without locking it (a forgotten
+  // terminal program): the port opens, and the host names the program.
+  const std::string hold = "sleep 20 <>" + ShellQuote(box_.SlavePath()) + " & echo $!";
+  FILE* pipe = popen(hold.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  int pid = 0;
+  ASSERT_EQ(std::fscanf(pipe, "%d", &pid), 1);
+  pclose(pipe);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  const hosttest::Run run = RunHost(Args(), "connect\nquit\n");
+  kill(pid, SIGTERM);
+  EXPECT_TRUE(Has(run.out, "Connected.")) << run.out;
+  EXPECT_TRUE(Has(run.out, "is also open in process " + std::to_string(pid) + " (sleep)"))
+      << run.out;
+  const hosttest::Run check = Check("COM1");
+  EXPECT_EQ(check.exit_code, 0) << check.out;
+}
+
+TEST_F(PortCheck, APermissionProblemGivesTheCure) {
+  // The device refuses the user: an unprivileged user against the terminal
+  // as it is (root's, mode 620), or its owner once it is made mode 000.
+  const std::string device = box_.SlavePath();
+  std::string command = ShellQuote(VELASTRA_HOST_PATH) + " --check-port COM1";
+  if (geteuid() == 0) {
+    if (std::system("command -v setpriv >/dev/null 2>&1") != 0) GTEST_SKIP() << "no setpriv";
+    ASSERT_EQ(chmod(config_.Path().c_str(), 0755), 0);
+    ASSERT_EQ(chmod(device.c_str(), 0620), 0);
+    command = "setpriv --reuid=65534 --regid=65534 --clear-groups env VELASTRA_CONFIG_DIR=" +
+              ShellQuote(config_.Path().string()) + " " + command;
+  } else {
+    ASSERT_EQ(chmod(device.c_str(), 0), 0);
+    command = "VELASTRA_CONFIG_DIR=" + ShellQuote(config_.Path().string()) + " " + command;
+  }
+  std::string out;
+  if (FILE* pipe = popen((command + " 2>&1").c_str(), "r")) {
+    char buffer[1024];
+    std::size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, got);
+    EXPECT_NE(pclose(pipe), 0);
+  }
+  EXPECT_TRUE(Has(out, "Port COM1 is " + device)) << out;
+  EXPECT_TRUE(Has(out, ": permission denied.")) << out;
+  EXPECT_TRUE(Has(out, "sudo usermod -aG ")) << out;
+}
+
+}  // namespace
