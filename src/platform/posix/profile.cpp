@@ -6,6 +6,8 @@
 // names compare without regard to case.  A write changes only the bytes of the
 // one key it sets (or adds a line, or a section at the end) and replaces the
 // whole file atomically: a temporary file in the same folder, fsync, rename.
+// A UTF-8 byte-order mark before the first line is skipped and kept; a
+// profile without write permission is never replaced.
 //
 // Everything is done on the whole file in memory; the file is small and is
 // read only when the settings load.  Memory comes from malloc, so that a
@@ -217,10 +219,19 @@ struct Line {
   bool has_newline = false;
 };
 
+// A UTF-8 byte-order mark, as editors on Windows put before the first line.
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
+constexpr std::size_t kByteOrderMarkSize = 3;
+
 Line LineAt(const char* d, std::size_t size, std::size_t begin) {
   Line line;
   line.begin = begin;
-  const void* newline = std::memchr(d + begin, '\n', size - begin);
+  // The mark is no part of the first line's text; it stays in the file.
+  if (begin == 0 && size >= kByteOrderMarkSize &&
+      std::memcmp(d, kByteOrderMark, kByteOrderMarkSize) == 0) {
+    line.begin = kByteOrderMarkSize;
+  }
+  const void* newline = std::memchr(d + line.begin, '\n', size - line.begin);
   if (newline == nullptr) {
     line.end = size;
     line.next = size;
@@ -229,7 +240,7 @@ Line LineAt(const char* d, std::size_t size, std::size_t begin) {
   const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(newline) - d);
   line.has_newline = true;
   line.next = at + 1;
-  line.end = (at > begin && d[at - 1] == '\r') ? at - 1 : at;
+  line.end = (at > line.begin && d[at - 1] == '\r') ? at - 1 : at;
   return line;
 }
 
@@ -371,11 +382,12 @@ bool Edit(const Bytes& old, const char* section, const char* key, const char* va
     if (!out.Reserve(size + 1)) return false;
     bool inside = false;
     for (std::size_t at = 0; at < size;) {
+      const std::size_t start = at;  // with the byte-order mark, on the first line
       const Line line = LineAt(d, size, at);
       at = line.next;
       const Parsed parsed = ParseLine(d, line);
       if (parsed.kind == Kind::kSection) inside = SameName(d, parsed.name, section_name);
-      if (!inside && !out.Append(d + line.begin, line.next - line.begin)) return false;
+      if (!inside && !out.Append(d + start, line.next - start)) return false;
     }
     return true;
   }
@@ -474,6 +486,13 @@ void ProfileWrite(const char* section, const char* key, const char* text) {
   Bytes old;
   struct stat status = {};
   const Load load = LoadFile(path, old, &status);
+  // A profile the user made read-only (no write permission for anyone, or
+  // none for this user) is left alone, as Windows leaves a read-only win.ini:
+  // replacing it through its folder would get round the permission.
+  if (load == Load::kLoaded && ((status.st_mode & 0222) == 0 || access(path, W_OK) != 0)) {
+    std::free(resolved);
+    return;
+  }
   // A value stays on its line: line breaks in it become blanks.
   Bytes value;
   const bool have_value = text == nullptr || (value.Append(text) && value.Append("", 1));
