@@ -55,7 +55,7 @@ class Session : public ::testing::Test {
     plat::fault::SetAnswer('P', "000\r");
     Counts(0, 0);
     config_.WriteProfile("[ZazuvUzarDLL]\nResRA=4096\nResDec=4096\nPCode=OFF\n");
-    std::vector<std::uint8_t> registration(64, 0);
+    std::vector<std::uint8_t> registration(801, 0);
     registration[0] = 4;
     DoOperation(0, reinterpret_cast<std::uintptr_t>(registration.data()));
     DoOperation(26, 0);
