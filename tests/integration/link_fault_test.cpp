@@ -14,6 +14,7 @@
 
 #include "dsc_sim.h"
 #include "plugin_loader.h"
+#include "port_holder.h"
 #include "temp_config.h"
 #include "window_system_model.h"
 
@@ -188,6 +189,18 @@ TEST_F(LinkFaults, OddAnswersStillGiveTheRightReading) {
     LetTheBoxFinish();
   }
   EXPECT_TRUE(wsm::TheLog().boxes.empty());
+}
+
+TEST_F(LinkFaults, APortHeldByAnotherProgramSaysItCannotOpenUntilThatProgramLetsGo) {
+  testsupport::PortHolder other(box_.SlavePath());
+  ASSERT_TRUE(other.Holding());
+  plugin_.Call(26, 0);
+  EXPECT_FALSE(testhost::Connected(plugin_));
+  EXPECT_EQ(Boxes("Could not open comm port."), 1);
+  EXPECT_EQ(wsm::TheLog().boxes.size(), 1u);
+  other.Release();
+  Connect(plugin_);
+  EXPECT_TRUE(IsTheBoxsReading(Read()));
 }
 
 TEST_F(LinkFaults, TheSamePortFromTwoHostsConnectsOnlyOneAtATime) {
