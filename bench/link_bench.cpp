@@ -11,6 +11,10 @@
 //                                      time, heap allocations, system calls
 //   update_due                         operation 8 with a report: heap
 //                                      allocations
+//   allocations/selector:N/command:C   heap allocations of the plug-in's own
+//                                      code in one DoOperation call, for
+//                                      every selector (and every command of
+//                                      operation 15), connected, status on
 //
 // Heap allocations are counted by this executable's own malloc family, which
 // the plug-in's calls resolve to (the executable exports its symbols), on
@@ -32,6 +36,7 @@
 #include <ucontext.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -47,6 +52,7 @@
 #include "dsc_sim.h"
 #include "plugin_loader.h"
 #include "temp_config.h"
+#include "test_blocks.h"
 #include "window_system_model.h"
 
 // ---- Counting allocator -------------------------------------------------------
@@ -461,6 +467,89 @@ void UpdateDue(benchmark::State& state, bool debug_window) {
 void BM_UpdateDue(benchmark::State& state) { UpdateDue(state, false); }
 void BM_UpdateDueDebugWindow(benchmark::State& state) { UpdateDue(state, true); }
 
+// One DoOperation call of each selector with a block it accepts, connected,
+// the debug window shown; what the plug-in's own code allocates.
+constexpr int kSelectors = 40;
+// The most any call but the first made, and what the first made.
+std::uint64_t g_selector_allocations[kSelectors + 5] = {};  // 40..44: commands 20000..20004
+std::uint64_t g_selector_first_allocations[kSelectors + 5] = {};
+bool g_selector_measured[kSelectors + 5] = {};
+
+void BM_Allocations(benchmark::State& state) {
+  Rig& rig = TheRig();
+  if (!rig.ok) {
+    state.SkipWithError("no rig");
+    return;
+  }
+  const auto selector = static_cast<std::uint32_t>(state.range(0));
+  const auto command = static_cast<std::int32_t>(state.range(1));
+  rig.box.ClearFaults();
+  rig.box.SetPacing(false);
+  constexpr std::uintptr_t kWindow = 0x7700;
+  std::uint64_t first = 0, most = 0, calls = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    rig.Connect(true);
+    rig.plugin.Call(2, kWindow);
+    wsm::TheBehaviour().visible_windows.insert(kWindow);
+    std::vector<std::uint8_t> block(2048, 0);
+    std::uintptr_t parameter = reinterpret_cast<std::uintptr_t>(block.data());
+    switch (selector) {
+      case 0:
+        testhost::PutI32(block, 0, 4);  // interface version: loads the settings
+        break;
+      case 2:
+      case 38:
+        parameter = kWindow;
+        break;
+      case 15: {
+        auto add = testsupport::ObjectMenuBlock(20002, "Vega", 4.87, 0.67);
+        if (command != 20002) rig.plugin.Call(15, add);
+        const auto object = testsupport::ObjectMenuBlock(command, "Vega", 4.87, 0.67);
+        std::copy(object.begin(), object.end(), block.begin());
+        break;
+      }
+      case 22:
+        testhost::PutI32(block, 0, 8204);
+        break;
+      default:
+        break;
+    }
+    state.ResumeTiming();
+    std::uint64_t made = 0;
+    {
+      AllocationScope scope;
+      rig.plugin.Call(selector, parameter);
+      made = scope.PluginCount();
+    }
+    if (calls++ == 0) {
+      first = made;
+    } else if (made > most) {
+      most = made;
+    }
+  }
+  rig.plugin.Call(27, 0);
+  rig.box.SetPacing(true);
+  wsm::TheBehaviour().visible_windows.clear();
+  state.counters["plugin_allocations_first_call"] = static_cast<double>(first);
+  state.counters["plugin_allocations_later_calls"] = static_cast<double>(most);
+  const int slot = selector == 15 && command >= 20000 ? kSelectors + (command - 20000)
+                                                      : static_cast<int>(selector);
+  g_selector_allocations[slot] = most;
+  g_selector_first_allocations[slot] = first;
+  g_selector_measured[slot] = true;
+}
+
+void SelectorArguments(benchmark::internal::Benchmark* b) {
+  for (int selector = 0; selector < kSelectors; ++selector) {
+    if (selector == 15) {
+      for (int command = 20000; command <= 20004; ++command) b->Args({15, command});
+    } else {
+      b->Args({selector, 0});
+    }
+  }
+}
+
 }  // namespace
 
 BENCHMARK(BM_QueryStatusOn)
@@ -492,6 +581,13 @@ BENCHMARK(BM_UpdateNotDue)->Name("update_not_due")->Iterations(200000);
 BENCHMARK(BM_UpdateDue)->Name("update_due")->Iterations(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_UpdateDueDebugWindow)
     ->Name("update_due/debug_window")
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
+
+BENCHMARK(BM_Allocations)
+    ->Name("allocations")
+    ->ArgNames({"selector", "command"})
+    ->Apply(SelectorArguments)
     ->Iterations(3)
     ->Unit(benchmark::kMillisecond);
 
@@ -546,6 +642,24 @@ int main(int argc, char** argv) {
       s.shown_drawn ? "drawn" : "NOT drawn", static_cast<unsigned long long>(s.shown_calls),
       static_cast<unsigned long long>(s.shown_allocations),
       static_cast<unsigned long long>(s.shown_plugin_allocations));
+  for (const auto* table : {g_selector_first_allocations, g_selector_allocations}) {
+    std::printf("  heap allocations of the plug-in in one DoOperation call, %s (goal 0):",
+                table == g_selector_allocations ? "every later call" : "first call of the kind");
+    int measured = 0, nonzero = 0;
+    for (int slot = 0; slot < kSelectors + 5; ++slot) {
+      if (!g_selector_measured[slot]) continue;
+      ++measured;
+      if (table[slot] == 0) continue;
+      ++nonzero;
+      if (slot < kSelectors) {
+        std::printf(" [operation %d: %llu]", slot, static_cast<unsigned long long>(table[slot]));
+      } else {
+        std::printf(" [operation 15, command %d: %llu]", 20000 + slot - kSelectors,
+                    static_cast<unsigned long long>(table[slot]));
+      }
+    }
+    std::printf(nonzero > 0 ? " every other of the %d cases: 0\n" : " all %d cases: 0\n", measured);
+  }
   std::printf("  plug-in code told apart by the caller's address: %zu KiB of loaded segments\n",
               static_cast<std::size_t>((g_plugin_high - g_plugin_low) / 1024));
   std::printf(

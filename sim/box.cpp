@@ -260,7 +260,11 @@ void Box::Answer(bool counts, SteadyClock::time_point arrival) {
     std::lock_guard lock(mutex_);
     faults = faults_;
     pacing = pacing_;
-    payload = counts ? FormatCounts(counts_[0], counts_[1], !faults.no_signs) : status_;
+    if (counts && counts_raw_set_) {
+      payload = counts_raw_;
+    } else {
+      payload = counts ? FormatCounts(counts_[0], counts_[1], !faults.no_signs) : status_;
+    }
   }
   if (faults.silent) return;
   if (faults.garbage) {
@@ -339,6 +343,7 @@ bool Box::SleepUntil(SteadyClock::time_point deadline) {
 
 void Box::SetCounts(std::int32_t first, std::int32_t second) {
   std::lock_guard lock(mutex_);
+  counts_raw_set_ = false;
   counts_[0] = std::clamp(first, -kMaxCount, kMaxCount);
   counts_[1] = std::clamp(second, -kMaxCount, kMaxCount);
 }
@@ -360,6 +365,36 @@ bool Box::SetStatusBytes(std::string_view bytes) {
   }
   std::lock_guard lock(mutex_);
   status_ = std::string(bytes);
+  return true;
+}
+
+bool Box::SetCountsBytes(std::string_view bytes) {
+  if (bytes.size() > 4096) return false;
+  for (char c : bytes) {
+    if (IsFlowControlByte(static_cast<unsigned char>(c))) return false;
+  }
+  std::lock_guard lock(mutex_);
+  counts_raw_ = std::string(bytes);
+  counts_raw_set_ = true;
+  return true;
+}
+
+void Box::ClearCountsBytes() {
+  std::lock_guard lock(mutex_);
+  counts_raw_set_ = false;
+}
+
+bool Box::SendNow(std::string_view bytes) {
+  std::lock_guard lock(mutex_);
+  if (master_ < 0) return false;
+  std::size_t sent = 0;
+  while (sent < bytes.size()) {
+    const ssize_t n = ::write(master_, bytes.data() + sent, bytes.size() - sent);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    sent += static_cast<std::size_t>(n);
+  }
+  stats_.bytes_sent += sent;
   return true;
 }
 

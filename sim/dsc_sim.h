@@ -150,6 +150,15 @@ class Box {
   void SetStatus(int value);                    // sent as FormatStatus(value)
   bool SetStatusBytes(std::string_view bytes);  // exactly 4 bytes, no XON/XOFF
   std::string StatusBytes() const;
+  // Answers "Q" with exactly these bytes (any length up to 4096, no XON or
+  // XOFF) in place of the formatted counts, until ClearCountsBytes or
+  // SetCounts; for answers a working box never gives (extra bytes, CR LF,
+  // NUL, overlong).  The faults still apply.
+  bool SetCountsBytes(std::string_view bytes);
+  void ClearCountsBytes();
+  // Writes bytes on the line at once, unpaced, XON and XOFF included: flow
+  // control from the box.  False when unplugged or not all were written.
+  bool SendNow(std::string_view bytes);
 
   // ---- Line pace
   void SetPacing(bool on);
@@ -222,6 +231,8 @@ class Box {
   std::string slave_path_;
   std::int32_t counts_[2] = {0, 0};
   std::string status_ = "000\r";
+  bool counts_raw_set_ = false;
+  std::string counts_raw_;
   bool pacing_ = true;
   Faults faults_;
   SkyModel model_;

@@ -93,21 +93,26 @@ bool ReadGroup(plat::Handle dialog, const std::uint16_t (&ids)[3], const ShownGr
 
 // A resolution read back: the edit as an unsigned decimal number, negated
 // when its Invert box is checked.  An edit that holds no usable number
-// (empty, letters, a minus sign, 0, or more than 32 bits can carry) keeps
-// the previous magnitude, since a resolution of 0 would make the
-// radians-per-count factor infinite; the Invert box still sets the sign.
+// (empty, letters, a minus sign, 0, or more than a 32-bit resolution of that
+// sign can carry) keeps the previous magnitude, since a resolution of 0
+// would make the radians-per-count factor infinite; the Invert box still
+// sets the sign.  An inverted axis carries one more than a plain one: the
+// most negative resolution, -2147483648, shows as 2147483648 and reads back
+// as itself.
 std::int32_t ReadResolution(plat::Handle dialog, int edit_id, int invert_id,
                             std::int32_t previous) {
+  const bool invert = plat::IsDlgButtonChecked(dialog, invert_id) == plat::kBstChecked;
+  const std::uint32_t largest = static_cast<std::uint32_t>(INT32_MAX) + (invert ? 1u : 0u);
   bool translated = false;
   const std::uint32_t typed = plat::GetDlgItemInt(dialog, edit_id, &translated, false);
   std::uint32_t magnitude = typed;
-  if (!translated || typed == 0 || typed > static_cast<std::uint32_t>(INT32_MAX)) {
+  if (!translated || typed == 0 || typed > largest) {
     magnitude = previous < 0 ? 0u - static_cast<std::uint32_t>(previous)
                              : static_cast<std::uint32_t>(previous);
-    if (magnitude > static_cast<std::uint32_t>(INT32_MAX)) magnitude = INT32_MAX;
+    if (magnitude > largest) magnitude = largest;
   }
-  const auto value = static_cast<std::int32_t>(magnitude);
-  return plat::IsDlgButtonChecked(dialog, invert_id) == plat::kBstChecked ? -value : value;
+  // Modulo 2^32: 0 - 2^31 is the bit pattern of -2^31.
+  return static_cast<std::int32_t>(invert ? 0u - magnitude : magnitude);
 }
 
 std::uint32_t Magnitude(std::int32_t value) {

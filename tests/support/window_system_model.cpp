@@ -9,6 +9,7 @@ namespace {
 constexpr std::uint16_t kAutoRadio = 5;
 constexpr std::uint16_t kAutoCheck = 4;
 constexpr std::uint32_t kWsGroup = 0x00020000;
+constexpr std::uint32_t kWsTabStop = 0x00010000;
 constexpr std::uint32_t kWmInitDialog = 0x0110;
 constexpr std::uint32_t kWmCommand = 0x0111;
 constexpr Handle kDialogHandle = 0xD1A1;
@@ -248,13 +249,15 @@ void Dialog::Click(std::uint16_t id) {
   send_(kWmCommand, id, 0);
 }
 
-std::intptr_t DialogBox(const char* caption, const std::vector<ControlSpec>& items,
-                        Handle /*owner*/, DialogProcFn proc) {
+std::intptr_t DialogBox(const char* caption, const std::vector<ControlSpec>& items, Handle owner,
+                        DialogProcFn proc) {
   if (g_behaviour.dialog_create_fails) {
     g_last_error = g_behaviour.dialog_error;
     return -1;
   }
   ++g_log.dialogs_opened;
+  g_log.dialog_owner = owner;
+  g_log.dialog_initial_focus = 0;
   g_log.dialog_caption = caption != nullptr ? caption : "";
   Dialog dialog;
   int group = -1;
@@ -276,7 +279,14 @@ std::intptr_t DialogBox(const char* caption, const std::vector<ControlSpec>& ite
   };
   Dialog* previous = g_dialog;
   g_dialog = &dialog;
-  dialog.send_(kWmInitDialog, 0, 0);
+  if (dialog.send_(kWmInitDialog, 0, 0) != 0) {
+    for (const ControlSpec& item : items) {
+      if ((item.style & kWsTabStop) != 0) {
+        g_log.dialog_initial_focus = item.id;
+        break;
+      }
+    }
+  }
   for (const auto& control : dialog.controls_) {
     g_log.dialog_texts_at_init.push_back(std::to_string(control.id) + "=" + control.text + "/" +
                                          (control.checked ? "1" : "0"));

@@ -109,6 +109,10 @@ struct Log {
   int dialogs_opened = 0;
   std::string dialog_caption;
   std::vector<std::string> dialog_texts_at_init;  // "id=text/checked" after WM_INITDIALOG
+  Handle dialog_owner = 0;
+  // The control that has the keyboard focus once the dialog is up: the first
+  // tab stop when WM_INITDIALOG returned nonzero, else none (0).
+  std::uint16_t dialog_initial_focus = 0;
 };
 
 Log& TheLog();

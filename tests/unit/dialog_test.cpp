@@ -127,6 +127,25 @@ TEST_F(ConfigDialogTest, InvertedAxisShowsItsMagnitudeAndKeepsItsSign) {
   EXPECT_EQ(ProfileKey(config_.ReadProfile(), "ResRA"), "-4096");
 }
 
+// An inverted axis carries one count more than a plain one.
+TEST_F(ConfigDialogTest, TheMostNegativeResolutionSurvivesAnUneditedOk) {
+  config_.WriteProfile("[ZazuvUzarDLL]\nResRA=-2147483648\nResDec=4096\n");
+  Open([](wsm::Dialog& d) {
+    EXPECT_EQ(d.Text(1000), "2147483648");
+    EXPECT_TRUE(d.Checked(1002));
+    d.Click(1);
+  });
+  EXPECT_EQ(S().ResRA, INT32_MIN);
+  EXPECT_EQ(ProfileKey(config_.ReadProfile(), "ResRA"), "-2147483648");
+  // Without the Invert box the same magnitude is one too many: it keeps the
+  // previous magnitude, as any unusable entry does.
+  Open([](wsm::Dialog& d) {
+    d.Click(1002);
+    d.Click(1);
+  });
+  EXPECT_EQ(S().ResRA, INT32_MAX);
+}
+
 TEST_F(ConfigDialogTest, EditedResolutionsAndInvertBoxes) {
   Open([](wsm::Dialog& d) {
     d.SetText(1000, "10000");

@@ -6,10 +6,13 @@
 // names compare without regard to case.  A write changes only the bytes of the
 // one key it sets (or adds a line, or a section at the end) and replaces the
 // whole file atomically: a temporary file in the same folder, fsync, rename.
+// A UTF-8 byte-order mark before the first line is skipped and kept; a
+// profile without write permission is never replaced.
 //
 // Everything is done on the whole file in memory; the file is small and is
 // read only when the settings load.  Memory comes from malloc, so that a
-// failure is an answer and never an exception.
+// failure is an answer and never an exception, and is kept for the next
+// call up to a limit.
 
 #include <fcntl.h>
 #include <limits.h>
@@ -46,12 +49,17 @@ struct Bytes {
   Bytes& operator=(const Bytes&) = delete;
   ~Bytes() { std::free(data); }
 
+  // Grows by at least half again (and to at least 4 KiB), so that a text
+  // built by appending asks for memory a few times, not at every append.
   bool Reserve(std::size_t wanted) {
     if (wanted <= capacity) return true;
-    void* grown = std::realloc(data, wanted);
+    std::size_t grown_to = capacity + capacity / 2;
+    if (grown_to < wanted) grown_to = wanted;
+    if (grown_to < 4096) grown_to = 4096;
+    void* grown = std::realloc(data, grown_to);
     if (grown == nullptr) return false;
     data = static_cast<char*>(grown);
-    capacity = wanted;
+    capacity = grown_to;
     return true;
   }
   bool Append(const char* bytes, std::size_t count) {
@@ -62,6 +70,38 @@ struct Bytes {
     return true;
   }
   bool Append(const char* text) { return Append(text, std::strlen(text)); }
+
+  // Empties the block for its next use, keeping its memory unless it grew
+  // large (a huge profile is not held for the life of the library).
+  void Clear() {
+    size = 0;
+    if (capacity > kKeptBytes) {
+      std::free(data);
+      data = nullptr;
+      capacity = 0;
+    }
+  }
+  static constexpr std::size_t kKeptBytes = 64u << 10;
+};
+
+// The blocks of one read or write, kept from call to call: a profile of
+// ordinary size is read and written without asking for memory again.  The
+// plug-in is called from one thread at a time.
+Bytes g_file;
+Bytes g_value;
+Bytes g_edited;
+
+// Hands out one of the kept blocks, empty, and empties it again afterwards.
+class Scratch {
+ public:
+  explicit Scratch(Bytes& bytes) : bytes_(bytes) { bytes_.Clear(); }
+  ~Scratch() { bytes_.Clear(); }
+  Scratch(const Scratch&) = delete;
+  Scratch& operator=(const Scratch&) = delete;
+  Bytes& operator*() { return bytes_; }
+
+ private:
+  Bytes& bytes_;
 };
 
 // ---- Paths and files ------------------------------------------------------------
@@ -217,10 +257,19 @@ struct Line {
   bool has_newline = false;
 };
 
+// A UTF-8 byte-order mark, as editors on Windows put before the first line.
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
+constexpr std::size_t kByteOrderMarkSize = 3;
+
 Line LineAt(const char* d, std::size_t size, std::size_t begin) {
   Line line;
   line.begin = begin;
-  const void* newline = std::memchr(d + begin, '\n', size - begin);
+  // The mark is no part of the first line's text; it stays in the file.
+  if (begin == 0 && size >= kByteOrderMarkSize &&
+      std::memcmp(d, kByteOrderMark, kByteOrderMarkSize) == 0) {
+    line.begin = kByteOrderMarkSize;
+  }
+  const void* newline = std::memchr(d + line.begin, '\n', size - line.begin);
   if (newline == nullptr) {
     line.end = size;
     line.next = size;
@@ -229,7 +278,7 @@ Line LineAt(const char* d, std::size_t size, std::size_t begin) {
   const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(newline) - d);
   line.has_newline = true;
   line.next = at + 1;
-  line.end = (at > begin && d[at - 1] == '\r') ? at - 1 : at;
+  line.end = (at > line.begin && d[at - 1] == '\r') ? at - 1 : at;
   return line;
 }
 
@@ -371,11 +420,12 @@ bool Edit(const Bytes& old, const char* section, const char* key, const char* va
     if (!out.Reserve(size + 1)) return false;
     bool inside = false;
     for (std::size_t at = 0; at < size;) {
+      const std::size_t start = at;  // with the byte-order mark, on the first line
       const Line line = LineAt(d, size, at);
       at = line.next;
       const Parsed parsed = ParseLine(d, line);
       if (parsed.kind == Kind::kSection) inside = SameName(d, parsed.name, section_name);
-      if (!inside && !out.Append(d + line.begin, line.next - line.begin)) return false;
+      if (!inside && !out.Append(d + start, line.next - start)) return false;
     }
     return true;
   }
@@ -429,7 +479,8 @@ void ProfileRead(const char* section, const char* key, const char* default_text,
   const char* result = default_text != nullptr ? default_text : "";
   std::size_t length = std::strlen(result);
 
-  Bytes file;
+  Scratch scratch(g_file);
+  Bytes& file = *scratch;
   char path[PATH_MAX];
   if (section != nullptr && key != nullptr && ProfilePath(path, sizeof path) &&
       LoadFile(path, file, nullptr) == Load::kLoaded) {
@@ -462,34 +513,39 @@ void ProfileWrite(const char* section, const char* key, const char* text) {
   if (!ProfilePath(link, sizeof link)) return;
 
   // A profile that is a link to a file elsewhere is replaced there.
-  char* resolved = nullptr;
+  char resolved[PATH_MAX];
   const char* path = link;
   struct stat entry = {};
   if (lstat(link, &entry) == 0 && S_ISLNK(entry.st_mode)) {
-    resolved = realpath(link, nullptr);
-    if (resolved == nullptr) return;
+    if (realpath(link, resolved) == nullptr) return;
     path = resolved;
   }
 
-  Bytes old;
+  Scratch old_scratch(g_file);
+  Bytes& old = *old_scratch;
   struct stat status = {};
   const Load load = LoadFile(path, old, &status);
+  // A profile the user made read-only (no write permission for anyone, or
+  // none for this user) is left alone, as Windows leaves a read-only win.ini:
+  // replacing it through its folder would get round the permission.
+  if (load == Load::kLoaded && ((status.st_mode & 0222) == 0 || access(path, W_OK) != 0)) return;
   // A value stays on its line: line breaks in it become blanks.
-  Bytes value;
+  Scratch value_scratch(g_value);
+  Bytes& value = *value_scratch;
   const bool have_value = text == nullptr || (value.Append(text) && value.Append("", 1));
   if (have_value && text != nullptr) {
     for (std::size_t i = 0; i + 1 < value.size; ++i) {
       if (value.data[i] == '\r' || value.data[i] == '\n') value.data[i] = ' ';
     }
   }
-  Bytes edited;
+  Scratch edited_scratch(g_edited);
+  Bytes& edited = *edited_scratch;
   if (load != Load::kFailed && have_value &&
       Edit(old, section, key, text != nullptr ? value.data : nullptr, edited)) {
     const bool same = edited.size == old.size &&
                       (old.size == 0 || std::memcmp(edited.data, old.data, old.size) == 0);
     if (!same) ReplaceFile(path, edited, load == Load::kLoaded ? &status : nullptr);
   }
-  std::free(resolved);
 }
 
 }  // namespace plat

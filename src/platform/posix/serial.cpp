@@ -565,15 +565,40 @@ bool SerialRead(Handle handle, void* buffer, std::uint32_t size, std::uint32_t* 
 bool SerialClose(Handle handle) {
   Port* port = FindPort(handle);
   if (port == nullptr) return false;
+  // An earlier close failed after the system had let the descriptor go:
+  // nothing is left open, and the handle is closed now.
+  if (port->fd < 0) {
+    port->in_use = false;
+    return true;
+  }
   const int fd = port->fd;
-  port->in_use = false;
-  port->fd = -1;
+  struct stat device = {};
+  const bool known = fstat(fd, &device) == 0;
   // The device keeps its exclusive flag while any other descriptor is open
   // (a pseudo-terminal's other end, say): give it up before closing.
   ioctl(fd, TIOCNXCL);
   flock(fd, LOCK_UN);
   // Linux releases the descriptor even when close reports EINTR.
-  return close(fd) == 0 || errno == EINTR;
+  if (close(fd) == 0 || errno == EINTR) {
+    port->in_use = false;
+    port->fd = -1;
+    return true;
+  }
+  // The close failed.  The port stays in the table, so the handle can be
+  // closed again instead of naming nothing from now on.  Whether the
+  // descriptor survived a failed close is up to the system (Linux always
+  // lets it go); if it still names the device, it is held exclusively again.
+  const int error = errno;
+  struct stat now = {};
+  if (known && fstat(fd, &now) == 0 && now.st_rdev == device.st_rdev &&
+      now.st_ino == device.st_ino && now.st_dev == device.st_dev) {
+    flock(fd, LOCK_EX | LOCK_NB);
+    ioctl(fd, TIOCEXCL);
+  } else {
+    port->fd = -1;
+  }
+  errno = error;
+  return false;
 }
 
 }  // namespace plat
