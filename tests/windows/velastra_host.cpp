@@ -177,10 +177,14 @@ class Win32Platform final : public script::Platform {
     for (int id : kEdits) {
       char text[512] = {};
       GetDlgItemTextA(dialog, id, text, sizeof text);
-      fields += " " + std::to_string(id) + "=" + text;
+      char item[600];
+      std::snprintf(item, sizeof item, " %d=%s", id, text);
+      fields += item;
     }
     for (int id : kButtons) {
-      fields += " " + std::to_string(id) + "=" + (IsDlgButtonChecked(dialog, id) ? "x" : "o");
+      char item[32];
+      std::snprintf(item, sizeof item, " %d=%s", id, IsDlgButtonChecked(dialog, id) ? "x" : "o");
+      fields += item;
     }
     dialog_lines_.push_back(fields);
     std::vector<std::string> actions = std::exchange(actions_, {});
