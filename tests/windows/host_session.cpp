@@ -173,7 +173,8 @@ Answer HostProcess::Do(const std::string& command, int timeout_ms) {
 WineSession::WineSession(const std::filesystem::path& windows_build) : build_(windows_build) {
   if (!std::filesystem::exists(build_ / "velastra.exe") ||
       !std::filesystem::exists(build_ / "Controller.plug")) {
-    why_ = "no Windows build at " + build_.string() + " (cmake --preset windows && cmake --build --preset windows)";
+    why_ = "no Windows build at " + build_.string() +
+           " (cmake --preset windows && cmake --build --preset windows)";
     return;
   }
   if (RunAndWait({"sh", "-c", "command -v wine && command -v Xvfb"}, {}) != 0) {
@@ -216,8 +217,7 @@ WineSession::WineSession(const std::filesystem::path& windows_build) : build_(wi
     why_ = "wineboot failed in " + prefix_.string();
     return;
   }
-  prefix_seconds_ =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  prefix_seconds_ = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   ready_ = true;
 }
 

@@ -89,7 +89,8 @@ class Interpreter {
       const std::uint32_t address = GetU32(block, 8);
       std::string report = "-";
       if (address != 0 && address != 0xEEEEEEEEu) {
-        report = Hex(reinterpret_cast<const std::uint8_t*>(static_cast<std::uintptr_t>(address)), 19);
+        report =
+            Hex(reinterpret_cast<const std::uint8_t*>(static_cast<std::uintptr_t>(address)), 19);
       }
       Print("update " + std::to_string(kind) + " " + (address == 0 ? "null" : report));
     } else if (verb == "object") {
@@ -169,8 +170,8 @@ class Interpreter {
   void CallValue(std::uint32_t selector, std::uintptr_t parameter) {
     const auto start = std::chrono::steady_clock::now();
     platform_.Call(selector, parameter);
-    last_ms_ = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-                   .count();
+    last_ms_ =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     elapsed_ms_ += last_ms_;
   }
   void Print(const std::string& line) { std::fprintf(out_, "%s\n", line.c_str()); }

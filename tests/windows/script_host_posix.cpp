@@ -37,8 +37,7 @@ class PosixPlatform final : public script::Platform {
     std::vector<std::string> items;
     for (const wsm::MenuAppend& item : wsm::TheLog().menus) {
       if (item.menu != menu) continue;
-      items.push_back((item.flags & 0x800) != 0 ? "-"
-                                                : std::to_string(item.id) + ":" + item.text);
+      items.push_back((item.flags & 0x800) != 0 ? "-" : std::to_string(item.id) + ":" + item.text);
     }
     return items;
   }

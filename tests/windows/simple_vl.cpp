@@ -13,7 +13,7 @@
 
 namespace {
 constexpr double kTwoPi = 2.0 * 3.141592653589793;
-constexpr double kFrameShift = 0.5;     // horizon longitude = sky longitude + shift
+constexpr double kFrameShift = 0.5;        // horizon longitude = sky longitude + shift
 constexpr double kContextStep = 0.015625;  // and a little more per context unit
 }  // namespace
 

@@ -144,9 +144,8 @@ class Win32Platform final : public script::Platform {
   static LRESULT CALLBACK CbtProc(int code, WPARAM wparam, LPARAM lparam) {
     if (code == HCBT_ACTIVATE && self_ != nullptr) {
       const HWND window = reinterpret_cast<HWND>(wparam);
-      if (ClassOf(window) == "#32770" &&
-          std::find(self_->pending_.begin(), self_->pending_.end(), window) ==
-              self_->pending_.end()) {
+      if (ClassOf(window) == "#32770" && std::find(self_->pending_.begin(), self_->pending_.end(),
+                                                   window) == self_->pending_.end()) {
         self_->pending_.push_back(window);
         self_->tries_[window] = 0;
         SetTimer(nullptr, 0, 30, &TimerProc);
@@ -217,7 +216,8 @@ class Win32Platform final : public script::Platform {
         const HICON icon = reinterpret_cast<HICON>(SendMessageA(child, STM_GETICON, 0, 0));
         if (icon != nullptr && icon == LoadIconA(nullptr, IDI_HAND)) style |= MB_ICONERROR;
         if (icon != nullptr && icon == LoadIconA(nullptr, IDI_EXCLAMATION)) style |= MB_ICONWARNING;
-        if (icon != nullptr && icon == LoadIconA(nullptr, IDI_ASTERISK)) style |= MB_ICONINFORMATION;
+        if (icon != nullptr && icon == LoadIconA(nullptr, IDI_ASTERISK))
+          style |= MB_ICONINFORMATION;
       } else if (text.empty()) {
         text = WindowText(child);
       }
@@ -260,8 +260,8 @@ int main(int argc, char** argv) {
     std::printf("error cannot load %s (%lu)\n", path.c_str(), GetLastError());
     return 1;
   }
-  const auto entry = reinterpret_cast<EntryPoint>(
-      reinterpret_cast<void*>(GetProcAddress(plugin, "DoOperation")));
+  const auto entry =
+      reinterpret_cast<EntryPoint>(reinterpret_cast<void*>(GetProcAddress(plugin, "DoOperation")));
   if (entry == nullptr) {
     std::printf("error no DoOperation in %s\n", path.c_str());
     return 1;

@@ -61,17 +61,16 @@ int main(int argc, char** argv) {
     if (dialog == nullptr) continue;
     // The table's styles are complete: CONTROL adds WS_CHILD | WS_VISIBLE,
     // which they hold already, and FONT adds DS_SETFONT.
-    std::snprintf(line, sizeof line, "%u DIALOG 0, 0, %d, %d\nSTYLE 0x%08X\nCAPTION %s\nFONT %u, %s\nBEGIN\n",
-                  dialog->id, dialog->width, dialog->height, dialog->style,
-                  Quoted(dialog->caption).c_str(), dialog->point_size,
-                  Quoted(dialog->font).c_str());
+    std::snprintf(
+        line, sizeof line, "%u DIALOG 0, 0, %d, %d\nSTYLE 0x%08X\nCAPTION %s\nFONT %u, %s\nBEGIN\n",
+        dialog->id, dialog->width, dialog->height, dialog->style, Quoted(dialog->caption).c_str(),
+        dialog->point_size, Quoted(dialog->font).c_str());
     rc += line;
     for (std::uint16_t i = 0; i < dialog->count; ++i) {
       const plat::DialogControl& c = dialog->controls[i];
-      std::snprintf(line, sizeof line,
-                    "  CONTROL %s, %u, \"%s\", 0x%08X, %d, %d, %d, %d\n",
-                    Quoted(c.text).c_str(), c.id, WindowClass(c.kind), c.style, c.x, c.y,
-                    c.width, c.height);
+      std::snprintf(line, sizeof line, "  CONTROL %s, %u, \"%s\", 0x%08X, %d, %d, %d, %d\n",
+                    Quoted(c.text).c_str(), c.id, WindowClass(c.kind), c.style, c.x, c.y, c.width,
+                    c.height);
       rc += line;
     }
     rc += "END\n\n";

@@ -43,9 +43,13 @@ Handle CreateFont(std::int32_t height, std::int32_t average_width, const char* f
   return Of(CreateFontIndirectA(&font));
 }
 Handle GetStockObject(int which) { return Of(::GetStockObject(which)); }
-Handle SelectObject(Handle dc, Handle object) { return Of(::SelectObject(Context(dc), Object(object))); }
+Handle SelectObject(Handle dc, Handle object) {
+  return Of(::SelectObject(Context(dc), Object(object)));
+}
 bool DeleteObject(Handle object) { return ::DeleteObject(Object(object)) != 0; }
-std::uint32_t SetBkColor(Handle dc, std::uint32_t colour) { return ::SetBkColor(Context(dc), colour); }
+std::uint32_t SetBkColor(Handle dc, std::uint32_t colour) {
+  return ::SetBkColor(Context(dc), colour);
+}
 std::uint32_t SetTextColor(Handle dc, std::uint32_t colour) {
   return ::SetTextColor(Context(dc), colour);
 }
@@ -59,15 +63,17 @@ bool TextOut(Handle dc, int x, int y, const char* text, int length) {
 std::intptr_t DialogBox(Handle module, std::uint16_t resource_id, Handle owner, DialogProc proc) {
   const DialogProc previous = g_dialog_proc;
   g_dialog_proc = proc;
-  const INT_PTR result = DialogBoxParamA(reinterpret_cast<HINSTANCE>(module),
-                                         MAKEINTRESOURCEA(resource_id), Window(owner),
-                                         &DialogTrampoline, 0);
+  const INT_PTR result =
+      DialogBoxParamA(reinterpret_cast<HINSTANCE>(module), MAKEINTRESOURCEA(resource_id),
+                      Window(owner), &DialogTrampoline, 0);
   g_dialog_proc = previous;
   return result;
 }
 
 std::uint32_t GetLastError() { return ::GetLastError(); }
-bool EndDialog(Handle dialog, std::intptr_t result) { return ::EndDialog(Window(dialog), result) != 0; }
+bool EndDialog(Handle dialog, std::intptr_t result) {
+  return ::EndDialog(Window(dialog), result) != 0;
+}
 bool SetDlgItemText(Handle dialog, int id, const char* text) {
   return SetDlgItemTextA(Window(dialog), id, text) != 0;
 }
