@@ -67,6 +67,17 @@ std::filesystem::path MakeTempFolder(const char* stem) {
   return made != nullptr ? std::filesystem::path(made) : std::filesystem::path();
 }
 
+// Wine's processes run without CAP_SYS_ADMIN, so that a port another
+// program holds for exclusive use (TIOCEXCL) is refused to them even when the
+// tests run as root, as it is to everyone else.
+std::vector<std::string> AsWine(std::vector<std::string> argv) {
+  if (geteuid() == 0 && access("/usr/bin/setpriv", X_OK) == 0) {
+    argv.insert(argv.begin(),
+                {"/usr/bin/setpriv", "--bounding-set", "-sys_admin", "--inh-caps", "-sys_admin"});
+  }
+  return argv;
+}
+
 std::string Trim(const std::string& s) {
   const std::size_t begin = s.find_first_not_of(" \t\r");
   if (begin == std::string::npos) return "";
@@ -212,8 +223,8 @@ WineSession::WineSession(const std::filesystem::path& windows_build) : build_(wi
   }
   // wineserver stays up for the whole run, so each host starts quickly.
   const auto env = Environment();
-  Spawn({"wineserver", "-p"}, env, -1, -1);
-  if (RunAndWait({"wine", "wineboot", "--init"}, env) != 0) {
+  Spawn(AsWine({"wineserver", "-p"}), env, -1, -1);
+  if (RunAndWait(AsWine({"wine", "wineboot", "--init"}), env) != 0) {
     why_ = "wineboot failed in " + prefix_.string();
     return;
   }
@@ -251,8 +262,8 @@ void WineSession::LinkPort(const std::string& lower_case_name, const std::string
 }
 
 std::unique_ptr<HostProcess> WineSession::StartHost() const {
-  return std::make_unique<HostProcess>(
-      std::vector<std::string>{"wine", (build_ / "velastra.exe").string()}, Environment());
+  return std::make_unique<HostProcess>(AsWine({"wine", (build_ / "velastra.exe").string()}),
+                                       Environment());
 }
 
 // ---- LinuxSession ----------------------------------------------------------------

@@ -4,7 +4,10 @@
 // One Wine prefix serves the whole run.  The core's behaviour is the Linux
 // tests' business: these tests compare the two platforms, and look at what
 // only the Windows layer does.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -238,6 +241,30 @@ TEST(CrossPlatform, SameScriptGivesTheSameRecordsReportsBoxesAndProfile) {
 }
 
 // ---- The Win32 serial port ----------------------------------------------------------
+
+TEST(WineSerial, APortHeldByAnotherProgramCannotBeOpenedUntilItIsLetGo) {
+  REQUIRE_WINE();
+  auto box = BoxOnCom1();
+  ASSERT_NE(box, nullptr);
+  WriteWinIni(kPlainWinIni);
+  auto host = Wine().StartHost();
+  ASSERT_TRUE(host->Loaded());
+  host->Do("register 3");
+
+  // Another program holds the port for exclusive use.
+  const int held = open(box->SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(ioctl(held, TIOCEXCL), 0);
+  EXPECT_EQ(host->Do("connect").lines,
+            std::vector<std::string>{"box Comm Error|Could not open comm port.|error|system"});
+  EXPECT_EQ(host->Do("state 8204").lines, std::vector<std::string>{"state 0000"});
+
+  ioctl(held, TIOCNXCL);
+  close(held);
+  EXPECT_EQ(host->Do("connect").lines, std::vector<std::string>{});
+  EXPECT_EQ(host->Do("state 8204").lines, std::vector<std::string>{"state 0100"});
+  EXPECT_NE(LineStarting(host->Do("object 0").lines, "object 010301"), "");
+}
 
 TEST(WineSerial, ASilentBoxCostsNoMoreThanTheReadTimeOuts) {
   REQUIRE_WINE();
