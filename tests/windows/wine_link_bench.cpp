@@ -15,7 +15,7 @@
 #include <string>
 
 #include "dsc_sim.h"
-#include "host_session.h"
+#include "script_hosts.h"
 
 namespace {
 
@@ -62,10 +62,10 @@ Figures Measure(const Session& session, const char* port, int n) {
 
 int main(int argc, char** argv) {
   const int n = argc > 1 ? std::atoi(argv[1]) : 30;
-  winetest::LinuxSession linux_side(SCRIPT_HOST_PATH, LINUX_PLUGIN_PATH);
-  const Figures on_linux = Measure(linux_side, "COM1", n);
+  winetest::LinuxEnvironment linux_env(SCRIPT_HOST_PATH, LINUX_PLUGIN_PATH);
+  const Figures on_linux = Measure(linux_env, "COM1", n);
 
-  winetest::WineSession wine(WINDOWS_BUILD_DIR);
+  winetest::WineEnvironment wine(WINDOWS_BUILD_DIR);
   if (!wine.Ready()) {
     std::printf("Wine: not measured (%s)\n", wine.Why().c_str());
     return 1;

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "dsc_sim.h"
-#include "host_session.h"
+#include "script_hosts.h"
 
 namespace {
 
@@ -31,8 +31,8 @@ bool InCi() {
   return ci != nullptr && std::string(ci) == "true";
 }
 
-winetest::WineSession& Wine() {
-  static winetest::WineSession session(WINDOWS_BUILD_DIR);
+winetest::WineEnvironment& Wine() {
+  static winetest::WineEnvironment session(WINDOWS_BUILD_DIR);
   return session;
 }
 
@@ -200,12 +200,12 @@ TEST(CrossPlatform, SameScriptGivesTheSameRecordsReportsBoxesAndProfile) {
   // Linux: the Linux plug-in in script_host, COM1 linked to a box of its own.
   dscsim::Box linux_box;
   ASSERT_TRUE(linux_box.Start());
-  winetest::LinuxSession linux_side(SCRIPT_HOST_PATH, LINUX_PLUGIN_PATH);
-  linux_side.LinkPort("COM1", linux_box.SlavePath());
-  linux_side.LinkPort("COM3", "/nonexistent/COM3");
+  winetest::LinuxEnvironment linux_env(SCRIPT_HOST_PATH, LINUX_PLUGIN_PATH);
+  linux_env.LinkPort("COM1", linux_box.SlavePath());
+  linux_env.LinkPort("COM3", "/nonexistent/COM3");
   std::vector<std::string> on_linux;
   {
-    auto host = linux_side.StartHost();
+    auto host = linux_env.StartHost();
     ASSERT_TRUE(host->Loaded()) << host->Error();
     on_linux = RunScript(*host, linux_box, script);
   }
@@ -223,7 +223,7 @@ TEST(CrossPlatform, SameScriptGivesTheSameRecordsReportsBoxesAndProfile) {
 
   EXPECT_EQ(on_windows, on_linux);
   EXPECT_EQ(Section(winetest::ReadFile(Wine().WinIni()), "ZazuvUzarDLL"),
-            Section(winetest::ReadFile(linux_side.WinIni()), "ZazuvUzarDLL"));
+            Section(winetest::ReadFile(linux_env.WinIni()), "ZazuvUzarDLL"));
 
   // Boxes came from real windows, and reports were delivered.
   EXPECT_NE(LineStarting(on_windows, "box "), "");

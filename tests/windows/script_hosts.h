@@ -47,13 +47,13 @@ class HostProcess {
 };
 
 // Wine, its prefix and its display for this run.
-class WineSession {
+class WineEnvironment {
  public:
   // Starts Xvfb and makes the prefix; Ready() tells whether it worked.
-  explicit WineSession(const std::filesystem::path& windows_build);
-  ~WineSession();
-  WineSession(const WineSession&) = delete;
-  WineSession& operator=(const WineSession&) = delete;
+  explicit WineEnvironment(const std::filesystem::path& windows_build);
+  ~WineEnvironment();
+  WineEnvironment(const WineEnvironment&) = delete;
+  WineEnvironment& operator=(const WineEnvironment&) = delete;
 
   bool Ready() const { return ready_; }
   const std::string& Why() const { return why_; }  // why not ready
@@ -79,10 +79,10 @@ class WineSession {
 };
 
 // script_host loading the Linux Controller.plug, with its own configuration folder.
-class LinuxSession {
+class LinuxEnvironment {
  public:
-  LinuxSession(const std::filesystem::path& script_host, const std::filesystem::path& plugin);
-  ~LinuxSession();
+  LinuxEnvironment(const std::filesystem::path& script_host, const std::filesystem::path& plugin);
+  ~LinuxEnvironment();
   std::filesystem::path WinIni() const { return config_ / "win.ini"; }
   void LinkPort(const std::string& name, const std::string& target) const;
   std::unique_ptr<HostProcess> StartHost() const;

@@ -1,4 +1,4 @@
-#include "host_session.h"
+#include "script_hosts.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -179,9 +179,10 @@ Answer HostProcess::Do(const std::string& command, int timeout_ms) {
   return answer;
 }
 
-// ---- WineSession ----------------------------------------------------------------
+// ---- WineEnvironment ----------------------------------------------------------------
 
-WineSession::WineSession(const std::filesystem::path& windows_build) : build_(windows_build) {
+WineEnvironment::WineEnvironment(const std::filesystem::path& windows_build)
+    : build_(windows_build) {
   if (!std::filesystem::exists(build_ / "velastra.exe") ||
       !std::filesystem::exists(build_ / "Controller.plug")) {
     why_ = "no Windows build at " + build_.string() +
@@ -232,7 +233,7 @@ WineSession::WineSession(const std::filesystem::path& windows_build) : build_(wi
   ready_ = true;
 }
 
-WineSession::~WineSession() {
+WineEnvironment::~WineEnvironment() {
   if (!prefix_.empty()) {
     RunAndWait({"wineserver", "-k"}, Environment());
     std::error_code ignored;
@@ -245,7 +246,7 @@ WineSession::~WineSession() {
   }
 }
 
-std::map<std::string, std::string> WineSession::Environment() const {
+std::map<std::string, std::string> WineEnvironment::Environment() const {
   return {{"WINEPREFIX", prefix_.string()},
           {"WINEARCH", "win32"},
           {"WINEDEBUG", "-all"},
@@ -254,37 +255,38 @@ std::map<std::string, std::string> WineSession::Environment() const {
           {"DISPLAY", display_}};
 }
 
-void WineSession::LinkPort(const std::string& lower_case_name, const std::string& target) const {
+void WineEnvironment::LinkPort(const std::string& lower_case_name,
+                               const std::string& target) const {
   const auto link = prefix_ / "dosdevices" / lower_case_name;
   std::error_code ignored;
   std::filesystem::remove(link, ignored);
   std::filesystem::create_symlink(target, link);
 }
 
-std::unique_ptr<HostProcess> WineSession::StartHost() const {
+std::unique_ptr<HostProcess> WineEnvironment::StartHost() const {
   return std::make_unique<HostProcess>(AsWine({"wine", (build_ / "velastra.exe").string()}),
                                        Environment());
 }
 
-// ---- LinuxSession ----------------------------------------------------------------
+// ---- LinuxEnvironment ----------------------------------------------------------------
 
-LinuxSession::LinuxSession(const std::filesystem::path& script_host,
-                           const std::filesystem::path& plugin)
+LinuxEnvironment::LinuxEnvironment(const std::filesystem::path& script_host,
+                                   const std::filesystem::path& plugin)
     : script_host_(script_host), plugin_(plugin), config_(MakeTempFolder("velastra-linux")) {}
 
-LinuxSession::~LinuxSession() {
+LinuxEnvironment::~LinuxEnvironment() {
   std::error_code ignored;
   std::filesystem::remove_all(config_, ignored);
 }
 
-void LinuxSession::LinkPort(const std::string& name, const std::string& target) const {
+void LinuxEnvironment::LinkPort(const std::string& name, const std::string& target) const {
   std::filesystem::create_directories(config_ / "ports");
   std::error_code ignored;
   std::filesystem::remove(config_ / "ports" / name, ignored);
   std::filesystem::create_symlink(target, config_ / "ports" / name);
 }
 
-std::unique_ptr<HostProcess> LinuxSession::StartHost() const {
+std::unique_ptr<HostProcess> LinuxEnvironment::StartHost() const {
   return std::make_unique<HostProcess>(
       std::vector<std::string>{script_host_.string(), plugin_.string()},
       std::map<std::string, std::string>{{"VELASTRA_CONFIG_DIR", config_.string()}});
