@@ -29,13 +29,13 @@ double Mean(winetest::HostProcess& host, int n) {
   return std::strtod(a.lines[0].c_str() + 6, nullptr);
 }
 
-template <typename Session>
-Figures Measure(const Session& session, const char* port, int n) {
+template <typename Environment>
+Figures Measure(const Environment& environment, const char* port, int n) {
   Figures f;
   dscsim::Box box;
   if (!box.Start()) return f;
-  session.LinkPort(port, box.SlavePath());
-  auto host = session.StartHost();
+  environment.LinkPort(port, box.SlavePath());
+  auto host = environment.StartHost();
   if (!host->Loaded()) return f;
   host->Do("register 3");
   const double byte_ms = std::chrono::duration<double, std::milli>(box.ByteTime()).count();

@@ -32,8 +32,8 @@ bool InCi() {
 }
 
 winetest::WineEnvironment& Wine() {
-  static winetest::WineEnvironment session(WINDOWS_BUILD_DIR);
-  return session;
+  static winetest::WineEnvironment environment(WINDOWS_BUILD_DIR);
+  return environment;
 }
 
 // In CI a Windows test that cannot run fails; elsewhere it is skipped, saying why.
