@@ -71,10 +71,15 @@ std::filesystem::path MakeTempFolder(const char* stem) {
 // program holds for exclusive use (TIOCEXCL) is refused to them even when the
 // tests run as root, as it is to everyone else.
 std::vector<std::string> AsWine(std::vector<std::string> argv) {
-  if (geteuid() == 0 && access("/usr/bin/setpriv", X_OK) == 0) {
-    argv.insert(argv.begin(),
-                {"/usr/bin/setpriv", "--bounding-set", "-sys_admin", "--inh-caps", "-sys_admin"});
-  }
+  static const std::vector<std::string> kDropAdmin = {"/usr/bin/setpriv", "--bounding-set",
+                                                      "-sys_admin", "--inh-caps", "-sys_admin"};
+  // Only where it is needed (root) and where the system lets it be done.
+  static const bool drop = geteuid() == 0 && access(kDropAdmin[0].c_str(), X_OK) == 0 && [] {
+    std::vector<std::string> probe = kDropAdmin;
+    probe.push_back("true");
+    return RunAndWait(probe, {}) == 0;
+  }();
+  if (drop) argv.insert(argv.begin(), kDropAdmin.begin(), kDropAdmin.end());
   return argv;
 }
 
