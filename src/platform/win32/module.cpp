@@ -1,0 +1,30 @@
+// The module on Windows: the loader's notification, the module's handle and
+// string resources, and memory for the plug-in-owned records.
+#include "platform/platform.h"
+#include "platform/win32/windows_api.h"
+#include "state/state.h"
+
+// Process attach hands over the module instance; every other notification is
+// ignored, and each one reports success.
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserved*/) {
+  if (reason == DLL_PROCESS_ATTACH) ctl::OnProcessAttach(reinterpret_cast<plat::Handle>(instance));
+  return TRUE;
+}
+
+namespace plat {
+
+Handle ModuleHandleByName(const char* file_name) {
+  return reinterpret_cast<Handle>(GetModuleHandleA(file_name));
+}
+
+int LoadStringResource(Handle module, std::uint32_t id, char* buffer, int size) {
+  return LoadStringA(reinterpret_cast<HINSTANCE>(module), id, buffer, size);
+}
+
+// A 32-bit process has no addresses above 4 GiB: committed pages, zeroed by
+// the system, kept for the life of the process.
+void* AllocateLowMemory(std::uint32_t size) {
+  return VirtualAlloc(nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+}
+
+}  // namespace plat

@@ -1,0 +1,374 @@
+// The Windows plug-in under Wine: the real DLL loaded by the 32-bit test host
+// velastra.exe, on Wine's serial port (COM1 linked to the simulated box's
+// pseudo-terminal), Wine's win.ini, and real windows on a virtual display.
+// One Wine prefix serves the whole run.  The core's behaviour is the Linux
+// tests' business: these tests compare the two platforms, and look at what
+// only the Windows layer does.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "dsc_sim.h"
+#include "script_hosts.h"
+
+namespace {
+
+using winetest::Answer;
+using winetest::HostProcess;
+
+bool InCi() {
+  const char* ci = std::getenv("CI");
+  return ci != nullptr && std::string(ci) == "true";
+}
+
+winetest::WineEnvironment& Wine() {
+  static winetest::WineEnvironment environment(WINDOWS_BUILD_DIR);
+  return environment;
+}
+
+// In CI a Windows test that cannot run fails; elsewhere it is skipped, saying why.
+#define REQUIRE_WINE()                                                 \
+  do {                                                                 \
+    if (!Wine().Ready()) {                                             \
+      if (InCi()) FAIL() << "cannot run under Wine: " << Wine().Why(); \
+      GTEST_SKIP() << "Windows test skipped: " << Wine().Why();        \
+    }                                                                  \
+  } while (0)
+
+struct Step {
+  Step(const char* c, std::function<void(dscsim::Box&)> b = nullptr)
+      : command(c), box(std::move(b)) {}
+  std::string command;
+  std::function<void(dscsim::Box&)> box;  // what the box is set to first
+};
+
+// Runs the steps; the transcript holds each command and what it answered,
+// without the times.
+std::vector<std::string> RunScript(HostProcess& host, dscsim::Box& box,
+                                   const std::vector<Step>& steps) {
+  std::vector<std::string> transcript;
+  for (const Step& step : steps) {
+    if (step.box) step.box(box);
+    const Answer answer = host.Do(step.command);
+    transcript.push_back("> " + step.command + (answer.ok() ? "" : "  (no answer)"));
+    for (const std::string& line : answer.lines) transcript.push_back(line);
+  }
+  return transcript;
+}
+
+std::vector<std::string> Section(const std::string& profile, const std::string& name) {
+  std::vector<std::string> lines;
+  bool inside = false;
+  for (const std::string& entry : winetest::ProfileEntries(profile)) {
+    if (entry[0] == '[') {
+      inside = entry == "[" + name + "]";
+      continue;
+    }
+    if (inside) lines.push_back(entry);
+  }
+  return lines;
+}
+
+bool Has(const std::vector<std::string>& lines, const std::string& line) {
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+std::string LineStarting(const std::vector<std::string>& lines, const std::string& prefix) {
+  for (const std::string& line : lines) {
+    if (line.rfind(prefix, 0) == 0) return line;
+  }
+  return "";
+}
+
+// The prefix's win.ini, replaced: each test starts from a profile of its own.
+void WriteWinIni(const std::string& text) {
+  std::FILE* f = std::fopen(Wine().WinIni().c_str(), "wb");
+  if (f == nullptr) return;
+  std::fwrite(text.data(), 1, text.size(), f);
+  std::fclose(f);
+}
+constexpr const char* kPlainWinIni = "[windows]\r\nload=\r\n";
+
+// A started box whose pseudo-terminal is COM1 of the Wine prefix.
+std::unique_ptr<dscsim::Box> BoxOnCom1() {
+  auto box = std::make_unique<dscsim::Box>();
+  if (!box->Start()) return nullptr;
+  Wine().LinkPort("com1", box->SlavePath());
+  return box;
+}
+
+auto Counts(int first, int second) {
+  return [=](dscsim::Box& box) { box.SetCounts(first, second); };
+}
+
+// ---- The DLL as built ----------------------------------------------------------------
+
+TEST(WindowsDll, ExportsDoOperationImportsOnlySystemDllsAndHostAndCarriesDialog101) {
+  const std::string dll = std::string(WINDOWS_BUILD_DIR) + "/Controller.plug";
+  std::FILE* pipe = popen(("i686-w64-mingw32-objdump -p '" + dll + "' 2>/dev/null").c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string dump;
+  char buffer[4096];
+  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) dump += buffer;
+  pclose(pipe);
+  if (dump.empty()) {
+    if (InCi()) FAIL() << "no objdump output for " << dll;
+    GTEST_SKIP() << "Windows test skipped: no " << dll << " or no i686-w64-mingw32-objdump";
+  }
+  const std::size_t names = dump.find("[Ordinal/Name Pointer] Table\n");
+  ASSERT_NE(names, std::string::npos) << "no exports";
+  EXPECT_EQ(dump.substr(names, dump.find("\n\n", names) - names),
+            "[Ordinal/Name Pointer] Table\n\t[   0] DoOperation")
+      << "DoOperation alone, by its plain name";
+  const std::vector<std::string> allowed = {"KERNEL32.dll", "USER32.dll", "GDI32.dll", "msvcrt.dll",
+                                            "velastra.exe"};
+  std::size_t at = 0;
+  int imported = 0;
+  while ((at = dump.find("DLL Name: ", at)) != std::string::npos) {
+    at += 10;
+    const std::string name = dump.substr(at, dump.find('\n', at) - at);
+    EXPECT_TRUE(std::find(allowed.begin(), allowed.end(), name) != allowed.end())
+        << "imports from " << name;
+    ++imported;
+  }
+  EXPECT_GT(imported, 0);
+  // Resource type 5 (dialog) with the id 0x65 (101).
+  const std::size_t dialogs = dump.find("Entry: ID: 0x000005");
+  ASSERT_NE(dialogs, std::string::npos) << "no dialog resources";
+  EXPECT_NE(dump.find("Entry: ID: 0x000065", dialogs), std::string::npos) << "no dialog 101";
+}
+
+// ---- The same script on both platforms ------------------------------------------------
+
+TEST(CrossPlatform, SameScriptGivesTheSameRecordsReportsBoxesAndProfile) {
+  REQUIRE_WINE();
+  const std::vector<Step> script = {
+      {"register 2"},
+      {"register 7"},
+      {"register 3"},
+      {"context 3"},
+      {"time 2451545.25"},
+      {"connect", Counts(1024, -512)},
+      {"object 0"},
+      {"state 8204"},
+      {"menu"},
+      {"update"},
+      {"command 20002 0.5 0.25 Alpha"},
+      {"command 20002 1.5 0.75 Beta"},
+      {"command 20002 2.5 -0.25 Gamma"},
+      {"command 20002 2.5 -0.25 Gamma"},
+      {"command 20004 0 0 Alpha", Counts(100, 200)},
+      {"command 20004 0 0 Beta", Counts(900, -300)},
+      {"command 20001 0 0 Telescope"},
+      {"command 20004 0 0 Gamma", Counts(1800, 300)},
+      {"calibrate"},
+      {"object 0", Counts(500, 50)},
+      {"message 24"},
+      {"message 25"},
+      {"message 29"},
+      // The core's mends hold through the Windows layer too: a connect while
+      // connected, answers the box should not give, a singular fit.
+      {"connect"},
+      {"object 0", [](dscsim::Box& b) { b.SetGarbage(true); }},
+      {"object 0", [](dscsim::Box& b) { b.SetGarbage(false), b.SetNoSigns(true); }},
+      {"object 0", [](dscsim::Box& b) { b.SetNoSigns(false), b.SetShortAnswer(13); }},
+      {"command 20003 0 0 Gamma", [](dscsim::Box& b) { b.SetShortAnswer(-1); }},
+      {"command 20004 0 0 Alpha", Counts(10, 10)},
+      {"command 20004 0 0 Beta"},
+      {"calibrate"},
+      {"disconnect"},
+      {"configure click:1022 text:1000=2048 click:1003 text:1017=45 click:1006 click:1"},
+      {"connect"},
+      {"configure click:1004 click:1"},
+      {"connect", Counts(-2000, 700)},
+      {"toggle"},
+      {"update"},
+      {"object 5"},
+      {"disconnect"},
+      {"configure click:2"}};
+
+  // Linux: the Linux plug-in in script_host, COM1 linked to a box of its own.
+  dscsim::Box linux_box;
+  ASSERT_TRUE(linux_box.Start());
+  winetest::LinuxEnvironment linux_env(SCRIPT_HOST_PATH, LINUX_PLUGIN_PATH);
+  linux_env.LinkPort("COM1", linux_box.SlavePath());
+  linux_env.LinkPort("COM3", "/nonexistent/COM3");
+  std::vector<std::string> on_linux;
+  {
+    auto host = linux_env.StartHost();
+    ASSERT_TRUE(host->Loaded()) << host->Error();
+    on_linux = RunScript(*host, linux_box, script);
+  }
+
+  // Windows: the DLL in velastra.exe under Wine.
+  auto box = BoxOnCom1();
+  ASSERT_NE(box, nullptr);
+  Wine().LinkPort("com3", "/nonexistent/COM3");
+  std::vector<std::string> on_windows;
+  {
+    auto host = Wine().StartHost();
+    ASSERT_TRUE(host->Loaded()) << host->Error();
+    on_windows = RunScript(*host, *box, script);
+  }
+
+  EXPECT_EQ(on_windows, on_linux);
+  EXPECT_EQ(Section(winetest::ReadFile(Wine().WinIni()), "ZazuvUzarDLL"),
+            Section(winetest::ReadFile(linux_env.WinIni()), "ZazuvUzarDLL"));
+
+  // Boxes came from real windows, and reports were delivered.
+  EXPECT_NE(LineStarting(on_windows, "box "), "");
+  const std::string report_windows = LineStarting(on_windows, "update 2 ");
+  const std::string report_linux = LineStarting(on_linux, "update 2 ");
+  EXPECT_NE(report_windows, "");
+  std::printf("position report, Linux   : %s\nposition report, Windows : %s\n",
+              report_linux.c_str(), report_windows.c_str());
+  if (on_windows != on_linux || std::getenv("WINE_TEST_TRANSCRIPT") != nullptr) {
+    for (std::size_t i = 0; i < std::max(on_windows.size(), on_linux.size()); ++i) {
+      std::printf("%3zu L %s\n     W %s\n", i, i < on_linux.size() ? on_linux[i].c_str() : "",
+                  i < on_windows.size() ? on_windows[i].c_str() : "");
+    }
+  }
+}
+
+// ---- The Win32 serial port ----------------------------------------------------------
+
+TEST(WineSerial, APortHeldByAnotherProgramCannotBeOpenedUntilItIsLetGo) {
+  REQUIRE_WINE();
+  auto box = BoxOnCom1();
+  ASSERT_NE(box, nullptr);
+  WriteWinIni(kPlainWinIni);
+  auto host = Wine().StartHost();
+  ASSERT_TRUE(host->Loaded());
+  host->Do("register 3");
+
+  // Another program holds the port for exclusive use.
+  const int held = open(box->SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(ioctl(held, TIOCEXCL), 0);
+  EXPECT_EQ(host->Do("connect").lines,
+            std::vector<std::string>{"box Comm Error|Could not open comm port.|error|system"});
+  EXPECT_EQ(host->Do("state 8204").lines, std::vector<std::string>{"state 0000"});
+
+  ioctl(held, TIOCNXCL);
+  close(held);
+  EXPECT_EQ(host->Do("connect").lines, std::vector<std::string>{});
+  EXPECT_EQ(host->Do("state 8204").lines, std::vector<std::string>{"state 0100"});
+  EXPECT_NE(LineStarting(host->Do("object 0").lines, "object 010301"), "");
+}
+
+TEST(WineSerial, ASilentBoxCostsNoMoreThanTheReadTimeOuts) {
+  REQUIRE_WINE();
+  auto box = BoxOnCom1();
+  ASSERT_NE(box, nullptr);
+  WriteWinIni(kPlainWinIni);
+  auto host = Wine().StartHost();
+  ASSERT_TRUE(host->Loaded());
+  host->Do("register 3");
+  ASSERT_TRUE(host->Do("connect").lines.empty());
+  box->SetSilent(true);
+  // "Q" (at most 240 ms) and "P" (at most 140 ms): the time-outs were applied
+  // and the reads end by them, without blocking the host.
+  const Answer answer = host->Do("object 0");
+  ASSERT_TRUE(answer.ok());
+  EXPECT_GT(answer.ms, 300.0);
+  EXPECT_LT(answer.ms, 2000.0);
+}
+
+// ---- win.ini ---------------------------------------------------------------------------
+
+TEST(WineProfile, LoadAndSaveKeepOtherSectionsKeysAndComments) {
+  REQUIRE_WINE();
+  const std::string before =
+      "[windows]\r\nload=\r\n"
+      "\r\n; observatory settings\r\n[ZazuvUzarDLL]\r\n; the telescope\r\n"
+      "ResRA=-2048\r\nCommPort=COM2\r\nMountType=AA\r\nExtra=kept\r\n"
+      "[Observatory]\r\n; where\r\nSite=Greenwich\r\n";
+  WriteWinIni(before);
+  auto host = Wine().StartHost();
+  ASSERT_TRUE(host->Loaded());
+  host->Do("register 3");
+  const Answer dialog = host->Do("configure text:1001=1000 click:1");
+  ASSERT_EQ(dialog.lines.size(), 2u);
+  // Loaded: 2048 inverted on the first axis, COM2, alt-azimuth.
+  EXPECT_NE(dialog.lines[1].find(" 1000=2048 "), std::string::npos) << dialog.lines[1];
+  EXPECT_NE(dialog.lines[1].find(" 1002=x "), std::string::npos) << dialog.lines[1];
+  EXPECT_NE(dialog.lines[1].find(" 1005=x "), std::string::npos) << dialog.lines[1];
+  EXPECT_NE(dialog.lines[1].find(" 1022=x"), std::string::npos) << dialog.lines[1];
+  host->Quit();
+
+  const std::vector<std::string> after =
+      winetest::ProfileEntries(winetest::ReadFile(Wine().WinIni()));
+  // Every entry of before is still there in the same order, apart from the
+  // plug-in's own keys; those hold the dialog's values.
+  std::vector<std::string> kept;
+  for (const std::string& entry : winetest::ProfileEntries(before)) {
+    if (entry.rfind("ResRA=", 0) == 0 || entry.rfind("CommPort=", 0) == 0 ||
+        entry.rfind("MountType=", 0) == 0) {
+      continue;
+    }
+    kept.push_back(entry);
+  }
+  std::vector<std::string> after_kept;
+  for (const std::string& entry : after) {
+    if (Has(kept, entry)) after_kept.push_back(entry);
+  }
+  EXPECT_EQ(after_kept, kept);
+  for (const char* entry : {"ResRA=-2048", "ResDec=1000", "CommPort=COM2", "MountType=AA"}) {
+    EXPECT_TRUE(Has(Section(winetest::ReadFile(Wine().WinIni()), "ZazuvUzarDLL"), entry)) << entry;
+  }
+}
+
+// ---- GDI: the debug page in a real window ----------------------------------------------
+
+TEST(WineDebugPage, IsDrawnIntoTheWindowInItsColours) {
+  REQUIRE_WINE();
+  auto box = BoxOnCom1();
+  ASSERT_NE(box, nullptr);
+  box->SetCounts(1024, -512);
+  WriteWinIni(kPlainWinIni);
+  auto host = Wine().StartHost();
+  ASSERT_TRUE(host->Loaded());
+  host->Do("register 3");
+  host->Do("configure click:1014 click:1");  // status query off
+  ASSERT_EQ(host->Do("window").lines, std::vector<std::string>{"window shown"});
+  ASSERT_TRUE(host->Do("connect").lines.empty());
+  host->Do("object 0");
+
+  auto colours = [&](const char* rect) {
+    const Answer a = host->Do(std::string("colours ") + rect);
+    return a.lines.empty() ? std::string() : a.lines[0];
+  };
+  constexpr const char* kDarkGrey = "404040";
+  // The white stock pen's line across the page (to the left of the texts
+  // of the line above it, whose backgrounds reach down over it).
+  EXPECT_EQ(colours("10 65 50 1"), "colours ffffff:50");
+  // The header: white text on dark grey.
+  const std::string header = colours("15 15 200 12");
+  EXPECT_NE(header.find(kDarkGrey), std::string::npos) << header;
+  EXPECT_NE(header.find("ffffff"), std::string::npos) << header;
+  // Status query off: "OFF" in yellow.
+  const std::string off = colours("240 55 25 12");
+  EXPECT_NE(off.find("ffff00"), std::string::npos) << off;
+  EXPECT_EQ(off.find("ff0000"), std::string::npos) << off;
+  // Nothing is drawn outside the texts: the window's own black stays.
+  EXPECT_EQ(colours("0 0 8 8"), "colours 000000:64");
+
+  // A short status answer: "===" in red at the same place.
+  host->Do("configure click:1020 click:1");
+  box->SetShortAnswer(3);
+  host->Do("object 0");
+  const std::string short_status = colours("240 55 25 12");
+  EXPECT_NE(short_status.find("ff0000"), std::string::npos) << short_status;
+}
+
+}  // namespace
