@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "fuzz_input.h"
 #include "link/link.h"
 #include "platform/fault/fault_serial.h"
 #include "pointing/pointing.h"
@@ -19,26 +20,7 @@
 
 namespace {
 
-class Input {
- public:
-  Input(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-  std::uint8_t Byte() { return at_ < size_ ? data_[at_++] : 0; }
-  std::string Bytes(std::size_t length) {
-    std::string bytes;
-    while (length-- > 0 && at_ < size_) bytes.push_back(static_cast<char>(data_[at_++]));
-    return bytes;
-  }
-
- private:
-  const std::uint8_t* data_;
-  std::size_t size_;
-  std::size_t at_ = 0;
-};
-
-void Abort(const char* what) {
-  std::fprintf(stderr, "unsound link: %s\n", what);
-  std::abort();
-}
+void Abort(const char* what) { fuzzing::Abort("link", what); }
 
 constexpr std::int32_t kResolutions[] = {4096,  8192,       -4096,           360,     -360, 1, -1,
                                          99999, 2147483647, -2147483647 - 1, 1000000, 7};
@@ -58,7 +40,7 @@ void CheckAngles(double first, double second, double raw_second) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  Input in(data, size);
+  fuzzing::Input in(data, size);
   ctl::ResetState();
   wsm::Reset();
   plat::fault::Reset();

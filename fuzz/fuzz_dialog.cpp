@@ -5,6 +5,7 @@
 // reference point, flags 0 or 1, a terminated port name); what was saved
 // loads back as the same settings; and a second dialog closed with OK
 // unedited keeps every setting exactly as it showed it.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -14,42 +15,21 @@
 #include <utility>
 #include <vector>
 
+#include "fuzz_input.h"
 #include "settings/settings.h"
 #include "temp_config.h"
 #include "window_system_model.h"
 
 namespace {
 
-class Input {
- public:
-  Input(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-  std::uint8_t Byte() { return at_ < size_ ? data_[at_++] : 0; }
-  std::uint32_t Word() {
-    std::uint32_t w = 0;
-    for (int i = 0; i < 4; ++i) w = (w << 8) | Byte();
-    return w;
-  }
-  // A field's text as a person could type it: any bytes but the terminator.
-  std::string Text(std::size_t most) {
-    const std::size_t length = Byte() % (most + 1);
-    std::string text;
-    for (std::size_t i = 0; i < length; ++i) {
-      const char c = static_cast<char>(Byte());
-      if (c != '\0') text.push_back(c);
-    }
-    return text;
-  }
-
- private:
-  const std::uint8_t* data_;
-  std::size_t size_;
-  std::size_t at_ = 0;
-};
-
-void Abort(const char* what) {
-  std::fprintf(stderr, "unsound dialog: %s\n", what);
-  std::abort();
+// A field's text as a person could type it: any bytes but the terminator.
+std::string TypedText(fuzzing::Input& in, std::size_t most) {
+  std::string text = in.Text(most);
+  text.erase(std::remove(text.begin(), text.end(), '\0'), text.end());
+  return text;
 }
+
+void Abort(const char* what) { fuzzing::Abort("dialog", what); }
 
 bool Near(double a, double b) { return std::fabs(a - b) <= 1e-11 + 1e-15 * std::fabs(a); }
 
@@ -80,7 +60,7 @@ constexpr std::uint16_t kButtons[] = {1002, 1003, 1004, 1005, 1006, 1007, 1014, 
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static testsupport::TempConfigDir config;
-  Input in(data, size);
+  fuzzing::Input in(data, size);
 
   // The stored settings the dialog starts from.
   const auto res_ra = static_cast<std::int32_t>(in.Word());
@@ -99,7 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // A person types into fields, clicks buttons, then presses OK or Cancel.
   std::vector<std::pair<std::uint16_t, std::string>> typing;
   for (int i = 0, n = in.Byte() % 10; i < n; ++i)
-    typing.emplace_back(kEdits[in.Byte() % 8], in.Text(40));
+    typing.emplace_back(kEdits[in.Byte() % 8], TypedText(in, 40));
   std::vector<std::uint16_t> clicks;
   for (int i = 0, n = in.Byte() % 6; i < n; ++i) clicks.push_back(kButtons[in.Byte() % 10]);
   const bool ok = (flags & 32) == 0;

@@ -12,46 +12,19 @@
 #include <cstring>
 
 #include "calibration/calibration.h"
+#include "fuzz_input.h"
 #include "window_system_model.h"
 
 namespace {
 
-class Input {
- public:
-  Input(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-  std::uint8_t Byte() { return at_ < size_ ? data_[at_++] : 0; }
-  // Mostly angles as a calibration meets them; now and then any double at
-  // all (infinities, not-a-number, subnormals, huge values).
-  double Value() {
-    const std::uint8_t kind = Byte();
-    if (kind < 200) {
-      const auto raw = static_cast<std::int16_t>((Byte() << 8) | Byte());
-      return raw / 4096.0;
-    }
-    std::uint64_t bits = 0;
-    for (int i = 0; i < 8; ++i) bits = (bits << 8) | Byte();
-    double value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-  }
-
- private:
-  const std::uint8_t* data_;
-  std::size_t size_;
-  std::size_t at_ = 0;
-};
-
-void Abort(const char* what) {
-  std::fprintf(stderr, "unsound fit: %s\n", what);
-  std::abort();
-}
+void Abort(const char* what) { fuzzing::Abort("fit", what); }
 
 constexpr double kUnwritten = -123456.75;
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  Input in(data, size);
+  fuzzing::Input in(data, size);
   ctl::ResetState();
   wsm::Reset();
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "fake_platform.h"
+#include "fuzz_input.h"
 #include "plugin/plugin.h"
 #include "temp_config.h"
 #include "window_system_model.h"
@@ -20,31 +21,7 @@ namespace {
 constexpr std::size_t kBlockSize = 2048;
 
 // Takes bytes from the input; past its end every byte reads 0.
-class Input {
- public:
-  Input(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-  bool Done() const { return at_ >= size_; }
-  std::uint8_t Byte() { return at_ < size_ ? data_[at_++] : 0; }
-  std::string Text(std::size_t most) {
-    const std::size_t length = Byte() % (most + 1);
-    std::string text;
-    for (std::size_t i = 0; i < length; ++i) text.push_back(static_cast<char>(Byte()));
-    return text;
-  }
-  void Fill(std::uint8_t* block, std::size_t length) {
-    for (std::size_t i = 0; i < length; ++i) block[i] = Byte();
-  }
-
- private:
-  const std::uint8_t* data_;
-  std::size_t size_;
-  std::size_t at_ = 0;
-};
-
-void Abort(const char* what) {
-  std::fprintf(stderr, "unsound state: %s\n", what);
-  std::abort();
-}
+void Abort(const char* what) { fuzzing::Abort("state", what); }
 
 void CheckState() {
   const ctl::PluginState& s = ctl::State();
@@ -75,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   (void)linked;
   ctl::ResetState();
   wsm::Reset();
-  Input in(data, size);
+  fuzzing::Input in(data, size);
   std::vector<std::uint8_t> block(kBlockSize);
 
   for (int step = 0; step < 16 && !in.Done(); ++step) {

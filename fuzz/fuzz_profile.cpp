@@ -8,16 +8,14 @@
 #include <cstring>
 #include <string>
 
-#include "state/state.h"
+#include "fuzz_input.h"
 #include "settings/settings.h"
+#include "state/state.h"
 #include "temp_config.h"
 
 namespace {
 
-void Abort(const char* what) {
-  std::fprintf(stderr, "unsound settings: %s\n", what);
-  std::abort();
-}
+void Abort(const char* what) { fuzzing::Abort("settings", what); }
 
 void Check() {
   const ctl::PluginState& s = ctl::State();
