@@ -24,6 +24,12 @@ astro::Equatorial ApparentOf(const astro::Star& star, const astro::Site& site, d
   return astro::Sky(julian_date, site).Apparent(star);
 }
 
+// A first-axis angle measured from the counter's seam, half a turn from the
+// reference point, where the box's counts wrap: 0 to 2π, the seam at both ends.
+double FromSeam(double first, double reference_first) {
+  return astro::WrapTwoPi(first - reference_first - astro::kPi);
+}
+
 // Object menu command ids of the plug-in.
 constexpr std::uint32_t kCmdCalibrate = 20001;
 constexpr std::uint32_t kCmdAdd = 20002;
@@ -183,17 +189,16 @@ class Guide {
   // The span the stars cover, and a warning when most of the sky lies outside it.
   void DescribeSpan(std::span<const astro::Star* const> stars) {
     const double jd = astro::JulianDateNow();
-    AxisPair low{HUGE_VAL, HUGE_VAL}, high{-HUGE_VAL, -HUGE_VAL};
-    for (const astro::Star* s : stars) {
-      const AxisPair a = AxesOf(ApparentOf(*s, app_.site(), jd), alt_azimuth_, app_.site(), jd);
-      low = {std::min(low.first, a.first), std::min(low.second, a.second)};
-      high = {std::max(high.first, a.first), std::max(high.second, a.second)};
-    }
-    const double outside = SkyOutsideSpan(stars, app_.site(), jd, alt_azimuth_);
+    const double reference_first = AxesOf(reference_, alt_azimuth_, app_.site(), jd).first;
+    const Span s = SpanOf(stars, app_.site(), jd, alt_azimuth_, reference_first);
+    const double outside = SkyOutsideSpan(stars, app_.site(), jd, alt_azimuth_, reference_first);
+    // Back from the seam to the axis's own angles; the span may run across 0.
+    const double low_first = astro::WrapTwoPi(s.low.first + reference_first + astro::kPi);
+    const double high_first = astro::WrapTwoPi(s.high.first + reference_first + astro::kPi);
     const std::string span = (alt_azimuth_ ? "Az " : "RA ") +
-                             FormatSpan(low.first, high.first, alt_azimuth_, true) +
+                             FormatSpan(low_first, high_first, alt_azimuth_, true) +
                              (alt_azimuth_ ? ", Alt " : ", Dec ") +
-                             FormatSpan(low.second, high.second, alt_azimuth_, false);
+                             FormatSpan(s.low.second, s.high.second, alt_azimuth_, false);
     char share[16];
     std::snprintf(share, sizeof share, "%.0f%%", outside * 100);
     console_.Line("They span " + span + ".");
@@ -459,62 +464,65 @@ std::vector<const astro::Star*> ChooseCalibrationStars(
     const astro::Site& site, double julian_date, bool alt_azimuth, double reference_first,
     std::size_t count, std::span<const astro::Star* const> exclude) {
   const double margin = 5 * astro::kDegree;
-  const double seam = astro::WrapTwoPi(reference_first + astro::kPi);
   std::vector<const astro::Star*> best;
   double best_outside = 2.0;
-  for (int side = 0; side < 2; ++side) {
-    const double low = side == 0 ? margin : seam + margin;
-    const double high = side == 0 ? seam - margin : astro::kTwoPi - margin;
-    for (double min_alt : {30.0, 20.0, kLowestSky}) {
-      std::vector<const astro::Star*> candidates;
-      for (const astro::Star& star : astro::BrightStars()) {
-        if (std::find(exclude.begin(), exclude.end(), &star) != exclude.end()) continue;
-        const astro::Equatorial apparent = ApparentOf(star, site, julian_date);
-        const astro::Horizontal h = astro::EquatorialToHorizontal(apparent, site, julian_date);
-        const AxisPair a = AxesOf(apparent, alt_azimuth, site, julian_date);
-        // Near the pole (or the zenith) the first axis says little.
-        const double steep = alt_azimuth ? h.altitude : std::fabs(star.dec);
-        if (h.altitude < min_alt * astro::kDegree || steep > 75 * astro::kDegree || a.first < low ||
-            a.first > high) {
-          continue;
-        }
-        candidates.push_back(&star);
+  for (double min_alt : {30.0, 20.0, kLowestSky}) {
+    std::vector<const astro::Star*> candidates;
+    for (const astro::Star& star : astro::BrightStars()) {
+      if (std::find(exclude.begin(), exclude.end(), &star) != exclude.end()) continue;
+      const astro::Equatorial apparent = ApparentOf(star, site, julian_date);
+      const astro::Horizontal h = astro::EquatorialToHorizontal(apparent, site, julian_date);
+      const double from_seam =
+          FromSeam(AxesOf(apparent, alt_azimuth, site, julian_date).first, reference_first);
+      // Near the pole (or the zenith) the first axis says little.
+      const double steep = alt_azimuth ? h.altitude : std::fabs(star.dec);
+      if (h.altitude < min_alt * astro::kDegree || steep > 75 * astro::kDegree ||
+          from_seam < margin || from_seam > astro::kTwoPi - margin) {
+        continue;
       }
-      if (candidates.empty()) continue;
-      // The brightest first, then each time the star farthest from those chosen.
-      std::vector<const astro::Star*> chosen{candidates.front()};
-      while (chosen.size() < count) {
-        const astro::Star* next = nullptr;
-        double farthest = 10 * astro::kDegree;
-        for (const astro::Star* c : candidates) {
-          double nearest = HUGE_VAL;
-          for (const astro::Star* s : chosen) {
-            nearest = std::min(nearest, astro::AngularSeparation(c->position(), s->position()));
-          }
-          if (nearest > farthest) farthest = nearest, next = c;
-        }
-        if (next == nullptr) break;
-        chosen.push_back(next);
-      }
-      const double outside = SkyOutsideSpan(chosen, site, julian_date, alt_azimuth);
-      if (chosen.size() > best.size() || (chosen.size() == best.size() && outside < best_outside)) {
-        best = chosen, best_outside = outside;
-      }
-      if (chosen.size() == count) break;
+      candidates.push_back(&star);
     }
+    if (candidates.empty()) continue;
+    // The brightest first, then each time the star farthest from those chosen.
+    std::vector<const astro::Star*> chosen{candidates.front()};
+    while (chosen.size() < count) {
+      const astro::Star* next = nullptr;
+      double farthest = 10 * astro::kDegree;
+      for (const astro::Star* c : candidates) {
+        double nearest = HUGE_VAL;
+        for (const astro::Star* s : chosen) {
+          nearest = std::min(nearest, astro::AngularSeparation(c->position(), s->position()));
+        }
+        if (nearest > farthest) farthest = nearest, next = c;
+      }
+      if (next == nullptr) break;
+      chosen.push_back(next);
+    }
+    const double outside = SkyOutsideSpan(chosen, site, julian_date, alt_azimuth, reference_first);
+    if (chosen.size() > best.size() || (chosen.size() == best.size() && outside < best_outside)) {
+      best = chosen, best_outside = outside;
+    }
+    if (chosen.size() == count) break;
   }
   return best;
 }
 
-double SkyOutsideSpan(std::span<const astro::Star* const> stars, const astro::Site& site,
-                      double julian_date, bool alt_azimuth) {
-  if (stars.size() < 2) return 1.0;
-  AxisPair low{HUGE_VAL, HUGE_VAL}, high{-HUGE_VAL, -HUGE_VAL};
+Span SpanOf(std::span<const astro::Star* const> stars, const astro::Site& site, double julian_date,
+            bool alt_azimuth, double reference_first) {
+  Span span;
   for (const astro::Star* s : stars) {
     const AxisPair a = AxesOf(ApparentOf(*s, site, julian_date), alt_azimuth, site, julian_date);
-    low = {std::min(low.first, a.first), std::min(low.second, a.second)};
-    high = {std::max(high.first, a.first), std::max(high.second, a.second)};
+    const AxisPair u{FromSeam(a.first, reference_first), a.second};
+    span.low = {std::min(span.low.first, u.first), std::min(span.low.second, u.second)};
+    span.high = {std::max(span.high.first, u.first), std::max(span.high.second, u.second)};
   }
+  return span;
+}
+
+double SkyOutsideSpan(std::span<const astro::Star* const> stars, const astro::Site& site,
+                      double julian_date, bool alt_azimuth, double reference_first) {
+  if (stars.size() < 2) return 1.0;
+  const Span span = SpanOf(stars, site, julian_date, alt_azimuth, reference_first);
   // Evenly spread directions of the sky above kLowestSky (a Fibonacci lattice).
   constexpr int kPoints = 2000;
   const double golden = astro::kPi * (3.0 - std::sqrt(5.0));
@@ -527,8 +535,9 @@ double SkyOutsideSpan(std::span<const astro::Star* const> stars, const astro::Si
     const astro::Horizontal h{astro::WrapTwoPi(i * golden), altitude};
     const astro::Equatorial p = astro::HorizontalToEquatorial(h, site, julian_date);
     const AxisPair a = AxesOf(p, alt_azimuth, site, julian_date);
-    if (a.first >= low.first && a.first <= high.first && a.second >= low.second &&
-        a.second <= high.second) {
+    const double from_seam = FromSeam(a.first, reference_first);
+    if (from_seam >= span.low.first && from_seam <= span.high.first &&
+        a.second >= span.low.second && a.second <= span.high.second) {
       ++inside;
     }
   }

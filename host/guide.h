@@ -3,6 +3,7 @@
 // calibration.  Also the demonstration with a real box (--demo --port).
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <span>
 #include <string>
@@ -26,18 +27,28 @@ struct AxisPair {
 AxisPair AxesOf(const astro::Equatorial& position, bool alt_azimuth, const astro::Site& site,
                 double julian_date);
 
-// Up to `count` bright stars above the horizon, well spread, all on one side
-// of the places where the first axis wraps (0, and half a turn from the
-// reference point's first axis), none of them in `exclude`.
+// Up to `count` bright stars above the horizon, well spread, away from the
+// counter's seam (half a turn from the reference point's first axis, where
+// the box's counts wrap), none of them in `exclude`.  Stars either side of
+// 0h (or of north) are fine: the calibration fits across that wrap.
 std::vector<const astro::Star*> ChooseCalibrationStars(
     const astro::Site& site, double julian_date, bool alt_azimuth, double reference_first,
     std::size_t count, std::span<const astro::Star* const> exclude = {});
+
+// The span of axis angles a set of stars covers, the first axis measured
+// from the counter's seam (see ChooseCalibrationStars).
+struct Span {
+  AxisPair low{HUGE_VAL, HUGE_VAL};
+  AxisPair high{-HUGE_VAL, -HUGE_VAL};
+};
+Span SpanOf(std::span<const astro::Star* const> stars, const astro::Site& site, double julian_date,
+            bool alt_azimuth, double reference_first);
 
 // The share of the sky above 15 degrees whose axis angles lie outside the
 // span the stars cover, where a fit through them extrapolates; 1 for fewer
 // than two stars.
 double SkyOutsideSpan(std::span<const astro::Star* const> stars, const astro::Site& site,
-                      double julian_date, bool alt_azimuth);
+                      double julian_date, bool alt_azimuth, double reference_first);
 
 // The guided session: point at the reference point and connect (unless
 // connected), choose `star_count` stars, sight each, calibrate, show each

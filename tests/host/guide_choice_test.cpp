@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <vector>
 
@@ -17,7 +18,7 @@ using astro::kDegree;
 
 const astro::Site kGreenwich{51.4769 * kDegree, 0.0};
 
-TEST(GuideChoice, StarsAreUpSpreadAndOnOneSideOfTheSeams) {
+TEST(GuideChoice, StarsAreUpSpreadAndAwayFromTheCountersSeam) {
   for (const bool alt_azimuth : {false, true}) {
     for (const double jd : {2461000.25, 2461100.5, 2461200.75}) {
       const double reference_first =
@@ -26,18 +27,17 @@ TEST(GuideChoice, StarsAreUpSpreadAndOnOneSideOfTheSeams) {
           host::ChooseCalibrationStars(kGreenwich, jd, alt_azimuth, reference_first, 4);
       ASSERT_EQ(stars.size(), 4u) << jd;
       const double seam = astro::WrapTwoPi(reference_first + astro::kPi);
-      int below_seam = 0;
       for (std::size_t i = 0; i < stars.size(); ++i) {
         const astro::Horizontal h =
             astro::EquatorialToHorizontal(stars[i]->position(), kGreenwich, jd);
         EXPECT_GE(h.altitude, 15 * kDegree) << stars[i]->name;
-        below_seam += host::AxesOf(stars[i]->position(), alt_azimuth, kGreenwich, jd).first < seam;
+        const double first = host::AxesOf(stars[i]->position(), alt_azimuth, kGreenwich, jd).first;
+        EXPECT_GT(std::fabs(astro::WrapPi(first - seam)), 4 * kDegree) << stars[i]->name;
         for (std::size_t j = 0; j < i; ++j) {
           EXPECT_GT(astro::AngularSeparation(stars[i]->position(), stars[j]->position()),
                     10 * kDegree);
         }
       }
-      EXPECT_TRUE(below_seam == 0 || below_seam == 4) << "stars on both sides of a seam";
       // A set of its own is never chosen again.
       const auto others =
           host::ChooseCalibrationStars(kGreenwich, jd, alt_azimuth, reference_first, 2, stars);
@@ -46,6 +46,23 @@ TEST(GuideChoice, StarsAreUpSpreadAndOnOneSideOfTheSeams) {
       }
     }
   }
+}
+
+// The calibration fits across 0h, so a night whose sky lies around 0h gets
+// stars from both sides of it rather than half the sky.
+TEST(GuideChoice, ASkyAroundZeroHoursGivesStarsEitherSideOfIt) {
+  bool either_side = false;
+  for (double jd = 2461000.0; jd < 2461001.0 && !either_side; jd += 0.125) {
+    const double reference_first = host::AxesOf({0.6658, 1.5582}, false, kGreenwich, jd).first;
+    bool early = false, late = false;
+    for (const astro::Star* s :
+         host::ChooseCalibrationStars(kGreenwich, jd, false, reference_first, 4)) {
+      early = early || s->ra < 6 * astro::kHour;
+      late = late || s->ra > 18 * astro::kHour;
+    }
+    either_side = early && late;
+  }
+  EXPECT_TRUE(either_side);
 }
 
 TEST(GuideChoice, ATightSetLeavesMostOfTheSkyOutside) {
@@ -58,11 +75,13 @@ TEST(GuideChoice, ATightSetLeavesMostOfTheSkyOutside) {
   }
   const double reference_first = host::AxesOf({0.6658, 1.5582}, false, kGreenwich, jd).first;
   const auto spread = host::ChooseCalibrationStars(kGreenwich, jd, false, reference_first, 4);
-  const double tight_outside = host::SkyOutsideSpan(tight, kGreenwich, jd, false);
-  const double spread_outside = host::SkyOutsideSpan(spread, kGreenwich, jd, false);
+  const double tight_outside = host::SkyOutsideSpan(tight, kGreenwich, jd, false, reference_first);
+  const double spread_outside =
+      host::SkyOutsideSpan(spread, kGreenwich, jd, false, reference_first);
   EXPECT_GT(tight_outside, 0.9);
   EXPECT_LT(spread_outside, tight_outside);
-  EXPECT_EQ(host::SkyOutsideSpan(std::vector<const astro::Star*>{tight[0]}, kGreenwich, jd, false),
+  EXPECT_EQ(host::SkyOutsideSpan(std::vector<const astro::Star*>{tight[0]}, kGreenwich, jd, false,
+                                 reference_first),
             1.0);
 }
 
