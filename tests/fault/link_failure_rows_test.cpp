@@ -9,6 +9,7 @@
 #include "link/link.h"
 #include "platform/fault/fault_serial.h"
 #include "pointing/pointing.h"
+#include "sentinel_record.h"
 #include "window_system_model.h"
 
 namespace {
@@ -47,15 +48,6 @@ class LinkFailureRows : public ::testing::Test {
     ctl::ConnectPort();
     ASSERT_EQ(ctl::State().connected, 1);
     wsm::Reset();
-  }
-  static ctl::EncoderRecord Sentinel() {
-    ctl::EncoderRecord r;
-    r.angle1 = 11.0;
-    r.angle2 = 22.0;
-    r.encoder1 = 33.0;
-    r.encoder2 = 44.0;
-    r.status = 555;
-    return r;
   }
   static bool Query(ctl::EncoderRecord& record) {
     return ctl::QueryEncoders(record, ctl::State().settings);
@@ -159,7 +151,7 @@ TEST_F(LinkFailureRows, QCannotBeSent) {
   Connected();
   ctl::State().link_failures = 3;
   plat::fault::Fail(Call::kTransmit);
-  auto record = Sentinel();
+  auto record = testsupport::SentinelRecord();
   EXPECT_FALSE(Query(record));
   ExpectOneBox("Failed to send Q command.", "Write Comm Error", kWarningBox, 0);
   EXPECT_EQ(ctl::State().link_failures, 4);
@@ -172,7 +164,7 @@ TEST_F(LinkFailureRows, QCannotBeSent) {
 TEST_F(LinkFailureRows, TheQAnswerCannotBeRead) {
   Connected();
   plat::fault::Fail(Call::kRead);
-  auto record = Sentinel();
+  auto record = testsupport::SentinelRecord();
   EXPECT_FALSE(Query(record));
   ExpectOneBox("Can't read after sending Q command.", "Read Comm Error", kWarningBox, 0);
   EXPECT_EQ(ctl::State().link_failures, 1);
@@ -198,7 +190,7 @@ TEST_F(LinkFailureRows, PCannotBeSentOrItsAnswerRead) {
     SetUp();
     Connected();
     plat::fault::Fail(row.call, 2);
-    auto record = Sentinel();
+    auto record = testsupport::SentinelRecord();
     Query(record);
     ExpectOneBox(row.text, row.caption, kWarningBox, Focus());
     EXPECT_EQ(record.encoder1, 90.0);
@@ -216,7 +208,7 @@ TEST_F(LinkFailureRows, PCannotBeSentOrItsAnswerRead) {
 TEST_F(LinkFailureRows, AShortStatusAnswerReads2989AndCounts) {
   Connected();
   plat::fault::SetAnswer('P', "12\r");
-  auto record = Sentinel();
+  auto record = testsupport::SentinelRecord();
   EXPECT_TRUE(Query(record));
   EXPECT_EQ(record.status, 2989);
   EXPECT_EQ(ctl::State().link_failures, 1);
@@ -255,7 +247,7 @@ TEST_F(LinkFailureRows, TheWarningComesWithTheFirstCompleteQueryPastTwenty) {
 TEST_F(LinkFailureRows, AFailedPurgeDoesNotStopTheQuery) {
   Connected();
   plat::fault::Fail(Call::kPurge);
-  auto record = Sentinel();
+  auto record = testsupport::SentinelRecord();
   EXPECT_TRUE(Query(record));
   EXPECT_EQ(record.encoder1, 90.0);
   EXPECT_EQ(record.status, 7);

@@ -20,6 +20,7 @@
 #include "fake_platform.h"
 #include "link/link.h"
 #include "pointing/pointing.h"
+#include "sentinel_record.h"
 #include "temp_config.h"
 #include "window_system_model.h"
 
@@ -118,15 +119,6 @@ class QueryTest : public ::testing::Test {
   bool Query(ctl::EncoderRecord& record) {
     return ctl::QueryEncoders(record, ctl::State().settings);
   }
-  static ctl::EncoderRecord Sentinel() {
-    ctl::EncoderRecord r;
-    r.angle1 = 11.0;
-    r.angle2 = 22.0;
-    r.encoder1 = 33.0;
-    r.encoder2 = 44.0;
-    r.status = 555;
-    return r;
-  }
   static int Boxes(const std::string& text) {
     int n = 0;
     for (const auto& b : wsm::TheLog().boxes) n += b.text == text ? 1 : 0;
@@ -144,7 +136,7 @@ TEST_F(QueryTest, WorkedAnswerGivesBothCountsAndClearsTheFailureCount) {
   ctl::State().settings.PCode = 0;
   ctl::State().link_failures = 7;
   box_.SetCounts(1234, -567);
-  auto record = Sentinel();
+  auto record = testsupport::SentinelRecord();
   ASSERT_TRUE(Query(record));
   EXPECT_EQ(record.encoder1, 1234.0);
   EXPECT_EQ(record.encoder2, -567.0);
@@ -163,7 +155,7 @@ TEST_F(QueryTest, ALeadingJunkByteIsSkippedByTheSignSearch) {
   peer.AnswerQ("X+01234\t-00567");
   ConnectTo(peer.Path());
   ctl::State().settings.PCode = 0;
-  auto record = Sentinel();
+  auto record = testsupport::SentinelRecord();
   ASSERT_TRUE(Query(record));
   EXPECT_EQ(record.encoder1, 1234.0);
   EXPECT_EQ(record.encoder2, -567.0);
@@ -176,7 +168,7 @@ TEST_F(QueryTest, ThirteenBytesGiveCountsOfZeroAndTheConversionStillRuns) {
   box_.SetCounts(1234, -567);
   box_.SetShortAnswer(13);
   ctl::State().link_failures = 3;
-  auto record = Sentinel();
+  auto record = testsupport::SentinelRecord();
   ASSERT_TRUE(Query(record));
   EXPECT_EQ(record.encoder1, 0.0);
   EXPECT_EQ(record.encoder2, 0.0);
@@ -194,7 +186,7 @@ TEST_F(QueryTest, AnswersWithoutSignsGiveCountsOfZeroAndCountAsFailures) {
   ctl::State().settings.PCode = 0;
   box_.SetCounts(1234, -567);
   box_.SetNoSigns(true);
-  auto record = Sentinel();
+  auto record = testsupport::SentinelRecord();
   ASSERT_TRUE(Query(record));
   EXPECT_EQ(record.encoder1, 0.0);
   EXPECT_EQ(record.encoder2, 0.0);
@@ -225,7 +217,7 @@ TEST_F(QueryTest, SignSearchAndCopyStayWithinTheAnswer) {
   };
   for (const Case& c : cases) {
     peer.AnswerQ(c.answer);
-    auto record = Sentinel();
+    auto record = testsupport::SentinelRecord();
     ASSERT_TRUE(Query(record)) << c.answer;
     EXPECT_EQ(record.encoder1, c.first) << c.answer;
     EXPECT_EQ(record.encoder2, c.second) << c.answer;
@@ -236,7 +228,7 @@ TEST_F(QueryTest, GarbageAnswersNeverReadPastTheBuffer) {
   ConnectTo(box_.SlavePath());
   box_.SetGarbage(true);
   for (int i = 0; i < 10; ++i) {
-    auto record = Sentinel();
+    auto record = testsupport::SentinelRecord();
     EXPECT_TRUE(Query(record));
     EXPECT_TRUE(std::isfinite(record.angle1));
     EXPECT_TRUE(std::isfinite(record.angle2));
@@ -248,7 +240,7 @@ TEST_F(QueryTest, GarbageAnswersNeverReadPastTheBuffer) {
 TEST_F(QueryTest, StatusOffSendsNoPAndReads255) {
   ConnectTo(box_.SlavePath());
   ctl::State().settings.PCode = 0;
-  auto record = Sentinel();
+  auto record = testsupport::SentinelRecord();
   ASSERT_TRUE(Query(record));
   EXPECT_EQ(record.status, 255);
   EXPECT_EQ(box_.GetStats().p_received, 0u);
@@ -258,7 +250,7 @@ TEST_F(QueryTest, StatusOnReadsTheNumberTheBoxSends) {
   ConnectTo(box_.SlavePath());
   ASSERT_EQ(ctl::State().settings.PCode, 1);
   box_.SetStatus(42);
-  auto record = Sentinel();
+  auto record = testsupport::SentinelRecord();
   ASSERT_TRUE(Query(record));
   EXPECT_EQ(record.status, 42);
   EXPECT_EQ(box_.GetStats().p_received, 1u);
@@ -274,7 +266,7 @@ TEST_F(QueryTest, StatusOnReadsTheNumberTheBoxSends) {
 TEST_F(QueryTest, AStatusBeginningWithALetterReadsZero) {
   ConnectTo(box_.SlavePath());
   ASSERT_TRUE(box_.SetStatusBytes("A123"));
-  auto record = Sentinel();
+  auto record = testsupport::SentinelRecord();
   ASSERT_TRUE(Query(record));
   EXPECT_EQ(record.status, 0);
 }
@@ -283,7 +275,7 @@ TEST_F(QueryTest, FourDigitsRunOnIntoTheCountsAnswerAndAreCutTo16Bits) {
   ConnectTo(box_.SlavePath());
   box_.SetCounts(1234, -567);  // "+01234\t-00567\r": bytes 4 on are "34\t..."
   ASSERT_TRUE(box_.SetStatusBytes("9999"));
-  auto record = Sentinel();
+  auto record = testsupport::SentinelRecord();
   ASSERT_TRUE(Query(record));
   EXPECT_EQ(record.status, static_cast<std::int16_t>(999934 & 0xFFFF));
 }
@@ -292,7 +284,7 @@ TEST_F(QueryTest, AThreeByteStatusAnswerReads2989AndCounts) {
   ScriptedBox peer;
   peer.AnswerP("12\r");
   ConnectTo(peer.Path());
-  auto record = Sentinel();
+  auto record = testsupport::SentinelRecord();
   ASSERT_TRUE(Query(record));
   EXPECT_EQ(record.status, 2989);
   EXPECT_EQ(ctl::State().link_failures, 1) << "reset by the counts, raised by the status";
@@ -303,7 +295,7 @@ TEST_F(QueryTest, AGoodStatusAnswerDoesNotClearAShortCountsAnswer) {
   peer.AnswerQ("+0123");
   ConnectTo(peer.Path());
   ctl::State().link_failures = 5;
-  auto record = Sentinel();
+  auto record = testsupport::SentinelRecord();
   ASSERT_TRUE(Query(record));
   EXPECT_EQ(record.encoder1, 0.0);
   EXPECT_EQ(record.status, 0);
@@ -313,7 +305,7 @@ TEST_F(QueryTest, AGoodStatusAnswerDoesNotClearAShortCountsAnswer) {
 TEST_F(QueryTest, ShortAnswersToBothCountTwice) {
   ConnectTo(box_.SlavePath());
   box_.SetShortAnswer(3);
-  auto record = Sentinel();
+  auto record = testsupport::SentinelRecord();
   ASSERT_TRUE(Query(record));
   EXPECT_EQ(record.encoder1, 0.0);
   EXPECT_EQ(record.status, 2989);
@@ -350,9 +342,9 @@ TEST_F(QueryTest, FailedSendsOfQBoxEachTimeAndTheWarningWaitsForACompleteQuery) 
   ctl::State().settings.PCode = 0;
   ASSERT_TRUE(box_.Unplug());
   for (int i = 1; i <= 20; ++i) {
-    auto record = Sentinel();
+    auto record = testsupport::SentinelRecord();
     ASSERT_FALSE(Query(record));
-    const auto untouched = Sentinel();
+    const auto untouched = testsupport::SentinelRecord();
     EXPECT_EQ(record.angle1, untouched.angle1);
     EXPECT_EQ(record.encoder1, untouched.encoder1);
     EXPECT_EQ(record.status, untouched.status);
@@ -391,7 +383,7 @@ TEST_F(QueryTest, AFailedReadOfTheCountsLeavesTheRecordUntouched) {
   ScriptedBox peer;
   peer.HangUpOn('Q');
   ConnectTo(peer.Path());
-  auto record = Sentinel();
+  auto record = testsupport::SentinelRecord();
   EXPECT_FALSE(Query(record));
   EXPECT_EQ(record.angle1, 11.0);
   EXPECT_EQ(record.angle2, 22.0);
@@ -412,7 +404,7 @@ TEST_F(QueryTest, AFailedReadOfTheStatusKeepsTheConvertedCounts) {
   peer.AnswerQ("+00090\t-00010\r");
   peer.HangUpOn('P');
   ConnectTo(peer.Path());
-  auto record = Sentinel();
+  auto record = testsupport::SentinelRecord();
   EXPECT_TRUE(Query(record));
   EXPECT_EQ(record.encoder1, 90.0);
   EXPECT_EQ(record.encoder2, -10.0);
