@@ -34,11 +34,17 @@ std::string Trim(std::string s) {
   return start == std::string::npos ? "" : s.substr(start);
 }
 
+// A finite decimal number and nothing else ("nan" and "inf" are no numbers).
 bool ParseNumber(const std::string& text, double* value) {
   char* end = nullptr;
   *value = std::strtod(text.c_str(), &end);
-  return end != text.c_str() && *end == '\0';
+  return end != text.c_str() && *end == '\0' && std::isfinite(*value);
 }
+
+// The longest wait or watch a command may ask for, in seconds.
+constexpr double kLongestWait = 3600.0;
+// A sighting further than this from its star is not what was meant.
+constexpr double kFarFromStar = 20.0 * astro::kDegree;
 
 }  // namespace
 
@@ -84,6 +90,10 @@ bool ParseOptions(int argc, char** argv, Options* o, std::string* error) {
         return false;
       }
       *out = argv[++i];
+      if (out->empty()) {
+        *error = "option " + arg + " needs a value, not an empty text";
+        return false;
+      }
       return true;
     };
     auto angle = [&](double* out, double limit) {
@@ -180,6 +190,16 @@ App::App(const Options& options)
   Ws().Attach(&console_, &text_);
 }
 
+App::~App() {
+  // Newest first, so that a name linked twice ends as it was at the start.
+  for (auto it = session_links_.rbegin(); it != session_links_.rend(); ++it) {
+    std::error_code ec;
+    if (fs::read_symlink(it->path, ec) != it->made || ec) continue;
+    fs::remove(it->path, ec);
+    if (!it->before.empty()) fs::create_symlink(it->before, it->path, ec);
+  }
+}
+
 std::string App::ResolvePlugin() const {
   if (!options_.plugin.empty()) return options_.plugin;
   if (const char* env = std::getenv("VELASTRA_PLUGIN"); env != nullptr && *env != '\0') return env;
@@ -256,16 +276,29 @@ astro::Sky App::SkyNow() const {
 
 bool App::Connect() {
   SendTime();
+  // The box is asked first, the way the plug-in will ask it, so that a box
+  // that answers wrongly is told apart from one that answers well.
+  const PortCheck before = CheckPort(ProfilePort());
+  connect_findings_.clear();
+  link_failure_told_ = false;
+  if (before.verdict == PortCheck::Verdict::kBadAnswer) connect_findings_ = before.lines;
   const std::size_t boxes = Ws().boxes().size();
   session_.Connect();
   if (session_.connected()) {
     // Another program reading the device can take the box's answers.
     const PortCheck check = CheckPort(ProfilePort(), false);
+    connected_device_ = check.device;
     if (!check.holders.empty()) {
       std::string who;
       for (const std::string& h : check.holders) who += (who.empty() ? "" : ", ") + h;
       console_.Line("Note: " + check.device + " is also open in process " + who +
                     "; a program that reads it can take the box's answers.");
+    }
+    if (!connect_findings_.empty()) {
+      PortCheck told;
+      told.lines = connect_findings_;
+      told.lines.front() = "Connected, but the box's answers will not do: " + told.lines.front();
+      console_.Print(told.Text());
     }
     return true;
   }
@@ -279,10 +312,47 @@ bool App::Connect() {
 }
 
 bool App::ExplainPort(const std::string& port) {
+  if (session_.connected() && !connected_device_.empty()) {
+    const PortCheck found = CheckPort(port, false);
+    std::error_code ec;
+    if (!found.device.empty() &&
+        fs::weakly_canonical(found.device, ec) == fs::weakly_canonical(connected_device_, ec)) {
+      PortCheck told = found;
+      told.lines = {
+          (found.port.empty() ? found.device : "Port " + found.port + " is " + found.device) +
+          ": connected; this host has it open (type disconnect to free it)."};
+      console_.Print(told.Text());
+      return true;
+    }
+  }
   const PortCheck check = CheckPort(port);
   console_.Print(check.Text());
   console_.Log("port check: " + (check.lines.empty() ? std::string() : check.lines.front()));
   return check.ready();
+}
+
+void App::NoteLinkFailure(std::size_t boxes_before) {
+  if (link_failure_told_ || !session_.connected()) return;
+  for (std::size_t i = boxes_before; i < Ws().boxes().size(); ++i) {
+    const std::string& caption = Ws().boxes()[i].caption;
+    if (caption != "Write Comm Error" && caption != "Read Comm Error" &&
+        caption != "Communication Error") {
+      continue;
+    }
+    link_failure_told_ = true;
+    PortCheck told;
+    told.lines = connect_findings_;
+    if (told.lines.empty()) {
+      told.lines = {
+          "The box answered well when the link opened; is its cable still in?  To "
+          "resume after a pulled cable: disconnect, plug it in, point the telescope "
+          "at the reference point, connect."};
+    } else {
+      told.lines.front() = "When the link opened: " + told.lines.front();
+    }
+    console_.Print(told.Text());
+    return;
+  }
 }
 
 std::optional<Report> App::Tick() {
@@ -290,7 +360,9 @@ std::optional<Report> App::Tick() {
       std::chrono::steady_clock::now() - time_sent_ >= std::chrono::seconds(1)) {
     SendTime();
   }
+  const std::size_t boxes = Ws().boxes().size();
   std::optional<Report> report = session_.PeriodicUpdate();
+  NoteLinkFailure(boxes);
   if (report) {
     last_report_ = report;
     if (watching_) console_.Line("  " + DescribeReport(*report));
@@ -365,6 +437,7 @@ bool App::ObjectCommand(std::uint32_t id, const std::string& star_name) {
   }
   const std::string text = item->text;
   Ws().DestroyMenu(menu);
+  if (id == kCmdSight && star != nullptr && !SightingMeant(*star)) return false;
   console_.Log("object menu: " + text + (star ? " " + std::string(star->name) : ""));
   console_.Line("> " + text + (star != nullptr ? ": " + std::string(star->name) : ""));
   const std::size_t boxes = Ws().boxes().size();
@@ -389,6 +462,23 @@ bool App::ObjectCommand(std::uint32_t id, const std::string& star_name) {
   if (star != nullptr && !refused && id == kCmdAdd) listed_.push_back(star->name);
   if (star != nullptr && !refused && id == kCmdRemove) std::erase(listed_, star->name);
   return true;
+}
+
+bool App::SightingMeant(const astro::Star& star) {
+  const auto now = session_.TelescopeObject(kHostContext);
+  if (!now) return true;
+  const double off = astro::AngularSeparation(SkyNow().Apparent(star), *now);
+  if (off <= kFarFromStar) return true;
+  console_.Line("Warning: the telescope points " + FormatDegrees(off, 1) + " from " + star.name +
+                " (" + DescribeSky(*now) +
+                "); a sighting there would teach the calibration "
+                "that error.");
+  if (!console_.interactive()) return true;
+  console_.Print("Sight " + std::string(star.name) + " anyway? (y: yes, Enter: no) ");
+  const std::optional<std::string> answer = console_.ReadOwnLine();
+  if (answer && (Trim(*answer) == "y" || Trim(*answer) == "yes")) return true;
+  console_.Line("Not sighted.");
+  return false;
 }
 
 bool App::SavePage(const std::string& path) {
@@ -503,15 +593,106 @@ bool App::LinkPort(const std::string& name, const std::string& device) {
     return false;
   }
   const fs::path ports = fs::path(ConfigDir()) / "ports";
+  const fs::path link = ports / name;
+  const fs::path target = fs::absolute(device, ec);
   fs::create_directories(ports, ec);
-  fs::remove(ports / name, ec);
-  fs::create_symlink(fs::absolute(device, ec), ports / name, ec);
-  if (ec) {
-    console_.Line("Cannot link " + (ports / name).string() + ": " + ec.message());
+  std::string before;
+  if (fs::is_symlink(link, ec)) {
+    before = fs::read_symlink(link, ec).string();
+  } else if (fs::exists(link, ec)) {
+    console_.Line("Cannot link " + link.string() + ": it is there already and not a link.");
     return false;
   }
-  console_.Line(name + " is now " + device + " (takes effect at the next connect).");
+  fs::remove(link, ec);
+  fs::create_symlink(target, link, ec);
+  if (ec) {
+    console_.Line("Cannot link " + link.string() + ": " + ec.message());
+    return false;
+  }
+  // A pseudo-terminal gets a new number each time it is made: a link to one
+  // would later name another program's terminal.
+  const bool for_session = fs::weakly_canonical(target, ec).string().rfind("/dev/pts/", 0) == 0;
+  const std::string was = before.empty() || before == target.string() ? "" : "; it was " + before;
+  if (for_session) {
+    session_links_.push_back({link.string(), target.string(), before});
+    console_.Line(name + " is now " + device +
+                  " for this session only (a pseudo-terminal; the link goes at exit" +
+                  (before.empty() ? "" : ", and " + before + " comes back") + ").");
+  } else {
+    console_.Line(name + " is now " + device + " (takes effect at the next connect" + was + ").");
+  }
   return true;
+}
+
+void App::Wait(double seconds) {
+  const auto end =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(long(seconds * 1000));
+  while (std::chrono::steady_clock::now() < end) {
+    if (console_.interactive()) {
+      if (console_.LinePending(kTickMilliseconds / 2)) break;
+    } else {
+      usleep(kTickMilliseconds * 1000 / 2);
+    }
+    Tick();
+  }
+}
+
+bool App::Calibrated() const {
+  const PointingFit identity;
+  return !listed_.empty() ||
+         !std::equal(std::begin(fit_.first), std::end(fit_.first), std::begin(identity.first)) ||
+         !std::equal(std::begin(fit_.second), std::end(fit_.second), std::begin(identity.second));
+}
+
+bool App::AskForReferencePoint() {
+  double ra = 0.0, dec = 0.0;
+  const bool known = ParseNumber(ProfileValue("RefRA", "0.665777659788"), &ra) &&
+                     ParseNumber(ProfileValue("RefDec", "1.55817662667"), &dec);
+  console_.Line(
+      "The encoders count from where the telescope points when the link opens: point "
+      "it at the reference point" +
+      (known ? " (RA " + FormatRa(ra) + ", Dec " + FormatDms(dec) + ")" : "") + ".");
+  if (Calibrated()) {
+    console_.Line(
+        "The calibration made before is kept; it holds only if the box's counts are "
+        "zeroed there now (a box that zeroes them when the port opens does; one that "
+        "keeps them must be switched off and on there).");
+  }
+  if (!console_.interactive()) return true;
+  for (;;) {
+    console_.Print("Press Enter when it points there (n: do not connect): ");
+    const std::optional<std::string> answer = console_.ReadOwnLine();
+    const std::string a = answer ? Trim(*answer) : "n";
+    if (a.empty() || a == "y" || a == "yes") return true;
+    if (a == "n" || a == "no" || a == "q") return false;
+  }
+}
+
+void App::ReviewSettings(const std::string& resolutions_before) {
+  const std::string res_ra = ProfileValue("ResRA", "4096"),
+                    res_dec = ProfileValue("ResDec", "8192");
+  for (const std::string& r : {res_ra, res_dec}) {
+    if (std::atol(r.c_str()) == 0) {
+      console_.Line("Warning: the plug-in keeps a resolution of " + r +
+                    " counts a turn, which turns no count into an angle; configure it again.");
+    }
+  }
+  double ra = 0.0, dec = 0.0;
+  if (ParseNumber(ProfileValue("RefRA", "0"), &ra) &&
+      ParseNumber(ProfileValue("RefDec", "0"), &dec) &&
+      (ra < 0.0 || ra >= 2 * astro::kPi || std::fabs(dec) > astro::kPi / 2)) {
+    char took[128];
+    std::snprintf(took, sizeof took, "RA %.4fh, Dec %+.4f\u00b0", ra / astro::kHour,
+                  dec / astro::kDegree);
+    console_.Line("Warning: the plug-in took the reference point as " + std::string(took) +
+                  ", which is not on the sky (RA runs from 0h to 24h, Dec from -90\u00b0 to "
+                  "+90\u00b0); configure it again.");
+  }
+  if (res_ra + "," + res_dec != resolutions_before && Calibrated()) {
+    console_.Line(
+        "The resolutions changed: the calibration made before no longer fits; "
+        "calibrate again.");
+  }
 }
 
 bool App::Execute(const std::string& raw) {
@@ -528,8 +709,12 @@ bool App::Execute(const std::string& raw) {
   } else if (command == "connect") {
     if (session_.connected()) {
       console_.Line("Already connected.");
-    } else {
+    } else if (!rest.empty()) {
+      console_.Line("connect takes nothing after it.");
+    } else if (AskForReferencePoint()) {
       console_.Line(Connect() ? "Connected." : "Not connected.");
+    } else {
+      console_.Line("Not connected.");
     }
   } else if (command == "disconnect") {
     if (!session_.connected()) {
@@ -539,7 +724,9 @@ bool App::Execute(const std::string& raw) {
       console_.Line(session_.connected() ? "Still connected." : "Disconnected.");
     }
   } else if (command == "report") {
-    if (!session_.connected()) {
+    if (!rest.empty() && rest != "on" && rest != "off") {
+      console_.Line("report takes on or off (or nothing, to switch), not '" + rest + "'.");
+    } else if (!session_.connected()) {
       console_.Line("Not connected.");
     } else {
       const bool on = session_.reporting();
@@ -560,22 +747,20 @@ bool App::Execute(const std::string& raw) {
     }
   } else if (command == "watch") {
     double seconds = 10.0;
-    if (!rest.empty() && (!ParseNumber(rest, &seconds) || seconds < 0)) {
-      console_.Line("watch takes a number of seconds.");
+    if (!rest.empty() && (!ParseNumber(rest, &seconds) || seconds <= 0 || seconds > kLongestWait)) {
+      console_.Line(
+          "watch takes a number of seconds. It must be more than 0 and at most 3600, "
+          "not '" +
+          rest + "'.");
     } else {
       Watch(seconds);
     }
   } else if (command == "wait") {
     double seconds = 0.0;
-    if (!ParseNumber(rest, &seconds) || seconds < 0) {
-      console_.Line("wait takes a number of seconds.");
+    if (!ParseNumber(rest, &seconds) || seconds < 0 || seconds > kLongestWait) {
+      console_.Line("wait takes a number of seconds from 0 to 3600, not '" + rest + "'.");
     } else {
-      const auto end =
-          std::chrono::steady_clock::now() + std::chrono::milliseconds(long(seconds * 1000));
-      while (std::chrono::steady_clock::now() < end) {
-        usleep(kTickMilliseconds * 1000 / 2);
-        Tick();
-      }
+      Wait(seconds);
     }
   } else if (command == "stars") {
     double count = 10;
@@ -593,7 +778,9 @@ bool App::Execute(const std::string& raw) {
   } else if (command == "calibrate") {
     ObjectCommand(kCmdCalibrate, "");
   } else if (command == "configure" || command == "config") {
+    const std::string before = ProfileValue("ResRA", "4096") + "," + ProfileValue("ResDec", "8192");
     session_.Configure();
+    ReviewSettings(before);
   } else if (command == "menu") {
     ShowMenus();
   } else if (command == "page") {
@@ -618,6 +805,9 @@ bool App::Execute(const std::string& raw) {
     if (star == nullptr) {
       console_.Line(rest.empty() ? "Name a star (try 'stars')."
                                  : "No star named '" + rest + "' in the catalogue (try 'stars').");
+    } else if (const double altitude = SkyNow().Observed(*star).altitude; altitude <= 0.0) {
+      console_.Line(std::string(star->name) + " is below the horizon now (Alt " +
+                    FormatDegrees(altitude, 1) + "): the telescope cannot point at it.");
     } else {
       CheckStar(*this, *star);
     }

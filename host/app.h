@@ -50,6 +50,10 @@ inline constexpr std::int32_t kHostContext = 1;
 class App {
  public:
   App(const Options& options);
+  // Puts back the port links made for this session only.
+  ~App();
+  App(const App&) = delete;
+  App& operator=(const App&) = delete;
 
   Console& console() { return console_; }
   Session& session() { return session_; }
@@ -81,9 +85,13 @@ class App {
   // open its port, the host says which port, which device and why after the
   // plug-in's box.  True when connected.
   bool Connect();
-  // Prints the diagnosis of a port (check-port); true when it is ready.
+  // Prints the diagnosis of a port (check-port); true when it is ready.  The
+  // port this host is connected through is said to be connected, not probed.
   bool ExplainPort(const std::string& port);
-  // Points a port name at a device in the configuration folder; true when done.
+  // Points a port name at a device in the configuration folder; true when
+  // done.  A link to a pseudo-terminal (a simulated box, whose number is
+  // given anew each time) lasts for this session only: at exit it is removed
+  // and what the name linked to before is put back.
   bool LinkPort(const std::string& name, const std::string& device);
 
   // The telescope's position in the sky right now (operation 21), with the
@@ -105,6 +113,22 @@ class App {
   void Help();
   void ShowMenus();
   void Watch(double seconds);
+  // Keeps the periodic updates going for a while; a line typed ends it early
+  // (and is kept for the prompt).
+  void Wait(double seconds);
+  // Asks that the telescope point at the reference point before the link
+  // opens; false when the person would rather not connect.
+  bool AskForReferencePoint();
+  // After the configuration dialog: what the plug-in made of the settings,
+  // where they cannot be what was meant, and a calibration made stale.
+  void ReviewSettings(const std::string& resolutions_before);
+  // Says once per connection what the connect-time query found when the
+  // plug-in's link to the box fails.
+  void NoteLinkFailure(std::size_t boxes_before);
+  bool Calibrated() const;
+  // Whether a sighting of `star` is meant: warns (and asks a person) when
+  // the telescope points far from it.
+  bool SightingMeant(const astro::Star& star);
   void ListStars(int count);
   // Carries out what the person chose at a link failure box.
   void TakeLinkAction();
@@ -120,6 +144,15 @@ class App {
   std::chrono::steady_clock::time_point time_sent_{};
   PointingFit fit_;
   std::vector<std::string> listed_;
+  // Links made for this session: the link, and what it named before (empty
+  // when nothing was there).
+  struct SessionLink {
+    std::string path, made, before;
+  };
+  std::vector<SessionLink> session_links_;
+  std::string connected_device_;               // what the plug-in opened at the last connect
+  std::vector<std::string> connect_findings_;  // the query at connect, when it was not good
+  bool link_failure_told_ = false;
 };
 
 // The configuration folder the plug-in uses: VELASTRA_CONFIG_DIR, else

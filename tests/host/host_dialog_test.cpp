@@ -126,6 +126,8 @@ TEST(HostDialogForm, AMessageBoxWaitsForThePersonAtATerminal) {
   ASSERT_TRUE(tmux.started());
   ASSERT_TRUE(tmux.WaitFor("velastra>")) << tmux.Screen();
   tmux.Type("connect");
+  ASSERT_TRUE(tmux.WaitFor("Press Enter when it points there")) << tmux.Screen();
+  tmux.Type("");
   ASSERT_TRUE(tmux.WaitFor("Press Enter for OK.")) << tmux.Screen();
   EXPECT_FALSE(Has(tmux.Screen(), "Not connected.")) << "the box waits for the person";
   tmux.Type("");
@@ -146,6 +148,8 @@ TEST(HostLinkFailure, OneKeyAtTheBoxStopsReportsOrDisconnects) {
     ASSERT_TRUE(tmux.started());
     ASSERT_TRUE(tmux.WaitFor("velastra>")) << tmux.Screen();
     tmux.Type("connect");
+    ASSERT_TRUE(tmux.WaitFor("Press Enter when it points there")) << tmux.Screen();
+    tmux.Type("");
     tmux.Type("report on");
     ASSERT_TRUE(tmux.WaitFor("Position reports are on.")) << tmux.Screen();
     box.Unplug();  // the cable is pulled while reports run
@@ -153,7 +157,7 @@ TEST(HostLinkFailure, OneKeyAtTheBoxStopsReportsOrDisconnects) {
     // "Failed to send Q command." as a rule; a pull in the middle of a query
     // may fail its read first.
     EXPECT_TRUE(Has(tmux.Screen(), "Comm Error")) << tmux.Screen();
-    tmux.Keys(std::string(1, key));
+    tmux.Type(std::string(1, key));
     ASSERT_TRUE(tmux.WaitFor(key == 's' ? "Position reports are off." : "Disconnected."))
         << tmux.Screen();
     // No further box races the person: reports stopped, or the link is closed.

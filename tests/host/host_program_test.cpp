@@ -178,10 +178,9 @@ TEST(HostProgram, ProfileThatCannotBeWrittenIsOneLineAndTheHostGoesOn) {
 TEST(HostProgram, HelpListsEveryOption) {
   const hosttest::Run run = RunHost("--help", "");
   EXPECT_EQ(run.exit_code, 0);
-  for (const char* option :
-       {"--demo", "--port", "--out", "--plugin", "--lat", "--lon", "--config", "--log",
-        "--scripted", "--no-page", "--version", "--help", "--check-port", "--pressure",
-        "--temperature", "--no-refraction"}) {
+  for (const char* option : {"--demo", "--port", "--out", "--plugin", "--lat", "--lon", "--config",
+                             "--log", "--scripted", "--no-page", "--version", "--help",
+                             "--check-port", "--pressure", "--temperature", "--no-refraction"}) {
     EXPECT_NE(run.out.find(option), std::string::npos) << option;
   }
   const hosttest::Run bad = RunHost("--lat 95", "");
