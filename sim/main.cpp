@@ -18,6 +18,7 @@
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <mutex>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -242,6 +243,7 @@ struct Program {
   bool zero_on_open = false;
   void WatchOpens() {
     if (!zero_on_open) return;
+    std::lock_guard lock(opens);
     if (watch_fd < 0) watch_fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     const std::string path = box->SlavePath();
     if (watch_fd >= 0 && !path.empty()) inotify_add_watch(watch_fd, path.c_str(), IN_OPEN);
@@ -259,7 +261,11 @@ struct Program {
       box->SetCounts(0, 0);
     }
   }
+  // Runs on the box's answering thread (before each answer) and on the main
+  // thread; `opens` keeps the two apart.
+  std::mutex opens;
   void TakeOpens() {
+    std::lock_guard lock(opens);
     if (watch_fd < 0) return;
     alignas(inotify_event) char buffer[4096];
     bool opened = false;
@@ -326,6 +332,7 @@ struct Program {
       box->SetConnectTime(astro::JulianDateNow());
       Track();
     } else if (word == "point") {
+      std::lock_guard lock(opens);  // the answering thread reads the target
       std::string rest;
       std::getline(in, rest);
       rest.erase(0, rest.find_first_not_of(' '));
@@ -612,6 +619,7 @@ int main(int argc, char** argv) {
   program.target = point;
   program.tracking = track && point.has_value();
   program.zero_on_open = zero_on_open;
+  if (zero_on_open) box.SetBeforeAnswer([&program] { program.TakeOpens(); });
   if (point) box.PointAt(point->ra, point->dec, astro::JulianDateNow());
   if (!program.Announce()) {
     // Without its link the box would answer where nobody looks for it.

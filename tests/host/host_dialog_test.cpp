@@ -173,4 +173,37 @@ TEST(HostLinkFailure, OneKeyAtTheBoxStopsReportsOrDisconnects) {
   }
 }
 
+// A box that comes up while a person types takes its answer from a line of
+// its own: the "s" of a file name stops nothing, and the line typed so far
+// is kept.
+TEST(HostLinkFailure, WhatWasTypedBeforeTheBoxIsKept) {
+  if (!hosttest::HaveTmux()) GTEST_SKIP() << "tmux is not installed (scripts/setup test)";
+  dscsim::Box box;
+  ASSERT_TRUE(box.Start());
+  box.SetPacing(false);
+  testsupport::TempConfigDir config;
+  config.WriteProfile(kProfile);
+  config.LinkPort("COM1", box.SlavePath());
+  hosttest::Tmux tmux(std::string(VELASTRA_HOST_PATH) + " " + Args(config), 150, 45);
+  ASSERT_TRUE(tmux.started());
+  ASSERT_TRUE(tmux.WaitFor("velastra>")) << tmux.Screen();
+  tmux.Type("connect");
+  ASSERT_TRUE(tmux.WaitFor("Press Enter when it points there")) << tmux.Screen();
+  tmux.Type("");
+  tmux.Type("report on");
+  ASSERT_TRUE(tmux.WaitFor("Position reports are on.")) << tmux.Screen();
+  const std::string picture = (config.Path() / "sky.png").string();
+  tmux.Keys("page " + (config.Path() / "s").string());
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  box.Unplug();
+  ASSERT_TRUE(tmux.WaitFor("d: OK, then disconnect")) << tmux.Screen();
+  tmux.Type("d");
+  ASSERT_TRUE(tmux.WaitFor("Disconnected.")) << tmux.Screen();
+  EXPECT_TRUE(Has(tmux.Screen(), "(kept what you had typed, go on: page ")) << tmux.Screen();
+  tmux.Type("ky.png");
+  ASSERT_TRUE(tmux.WaitFor("to " + picture)) << tmux.Screen();
+  EXPECT_FALSE(Has(tmux.Screen(), "Position reports are off.")) << tmux.Screen();
+  tmux.Type("quit");
+}
+
 }  // namespace

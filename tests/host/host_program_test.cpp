@@ -191,4 +191,27 @@ TEST(HostProgram, HelpListsEveryOption) {
   EXPECT_NE(thin_air.err.find("--pressure"), std::string::npos);
 }
 
+TEST_F(HostAgainstBox, ReconnectingAsksForTheReferencePointAndAResolutionMakesTheFitStale) {
+  AimAt("Vega");
+  const hosttest::Run run =
+      RunHost(HostArgs(config_),
+              "connect\nadd Vega\nsight Vega\nadd Sirius\nsight Sirius\ndisconnect\nconnect\n"
+              "configure\nc 4096\nok\nquit\n");
+  EXPECT_NE(run.out.find("The encoders count from where the telescope points when the link "
+                         "opens: point it at the reference point (RA 02h 32m"),
+            std::string::npos)
+      << run.out;
+  // Only the second connect has a calibration list to keep.
+  const std::size_t kept = run.out.find("The calibration made before is kept; it holds only if");
+  EXPECT_NE(kept, std::string::npos) << run.out;
+  EXPECT_GT(kept, run.out.find("Disconnected.")) << run.out;
+  // Sirius is far from where the telescope points (on Vega).
+  EXPECT_NE(run.out.find("Warning: the telescope points "), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find(" from Sirius ("), std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find(" from Vega ("), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("The resolutions changed: the calibration made before no longer fits"),
+            std::string::npos)
+      << run.out;
+}
+
 }  // namespace

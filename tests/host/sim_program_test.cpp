@@ -97,4 +97,21 @@ TEST(SimProgram, LinkNeverReplacesOrMakesWhatWasNotMeant) {
   EXPECT_FALSE(std::filesystem::exists(config.Path() / "missing"));
 }
 
+// Both kinds of box: one that keeps its counts while a program opens and
+// closes the port, and one that zeroes them when the port opens.
+TEST(SimProgram, ZeroOnOpenZeroesTheCountsEachTimeThePortOpens) {
+  for (const bool zero : {false, true}) {
+    testsupport::TempConfigDir config;
+    const std::string link = (config.Path() / "ports" / "COM1").string();
+    const Result r = Shell(
+        Sim() + " --no-commands --no-pacing --counts 5,-7 " + (zero ? "--zero-on-open " : "") +
+        "--link " + ShellQuote(link) + " >/dev/null & pid=$!; sleep 0.5; VELASTRA_CONFIG_DIR=" +
+        ShellQuote(config.Path().string()) + " " + ShellQuote(VELASTRA_HOST_PATH) +
+        " --check-port COM1; kill $pid; wait $pid");
+    EXPECT_NE(r.out.find(zero ? "the counts +00000 and +00000" : "the counts +00005 and -00007"),
+              std::string::npos)
+        << r.out;
+  }
+}
+
 }  // namespace
