@@ -61,7 +61,8 @@ std::string UsageText() {
          "                      demo uses it instead of the simulated box\n"
          "  --check-port COMn   say whether the port can be opened, and why not, and exit\n"
          "  --out DIR           where the demo writes its pictures and log\n"
-         "                      (default: a new folder under /tmp)\n"
+         "                      (default: a new folder under /tmp, removed at the end)\n"
+         "  --keep              keep the demo's folder under /tmp\n"
          "  --plugin PATH       the plug-in to load (default: $VELASTRA_PLUGIN, then\n"
          "                      ../lib/velastra/plugins/Controller.plug beside the program,\n"
          "                      then the build tree's)\n"
@@ -116,6 +117,8 @@ bool ParseOptions(int argc, char** argv, Options* o, std::string* error) {
       o->scripted = true;
     else if (arg == "--no-page")
       o->page_visible = false;
+    else if (arg == "--keep")
+      o->keep = true;
     else if (arg == "--port") {
       if (!value(&o->port)) return false;
     } else if (arg == "--check-port") {

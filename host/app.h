@@ -26,6 +26,7 @@ struct Options {
   std::string port;        // a real box's device: the guided session, or the demo's box
   std::string check_port;  // --check-port: diagnose this port and exit
   std::string out_dir;     // the demo's pictures
+  bool keep = false;       // keep the demo's own temporary folder
   std::string config_dir;  // VELASTRA_CONFIG_DIR for this run
   std::string log;
   bool page_visible = true;

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
+#include <vector>
 
 #include "dsc_sim.h"
 #include "host_test_support.h"
@@ -212,6 +214,38 @@ TEST_F(HostAgainstBox, ReconnectingAsksForTheReferencePointAndAResolutionMakesTh
   EXPECT_NE(run.out.find("The resolutions changed: the calibration made before no longer fits"),
             std::string::npos)
       << run.out;
+}
+
+// The demonstration end to end: four calibration stars well apart and a
+// further one, every error small after calibration and through the night,
+// and its own temporary folder gone at the end.
+TEST(HostProgram, DemoCalibratesWellAndRemovesItsFolder) {
+  const hosttest::Run run = RunHost("--demo --plugin " + ShellQuote(CONTROLLER_PLUG_PATH), "");
+  ASSERT_EQ(run.exit_code, 0) << run.out << run.err;
+  std::istringstream lines(run.out.substr(run.out.find("error before   error after")));
+  std::string line;
+  std::getline(lines, line);
+  std::vector<std::string> names;
+  for (int i = 0; i < 5 && std::getline(lines, line); ++i) {
+    std::istringstream row(line);
+    std::string name, ra, before, after;
+    row >> name >> ra >> before >> after;
+    names.push_back(name);
+    EXPECT_LT(std::stod(after), 5.0) << line;
+    EXPECT_GT(std::stod(before), std::stod(after)) << line;
+    EXPECT_EQ(line.find("(not a calibration star)") != std::string::npos, i == 4) << line;
+  }
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(std::unique(names.begin(), names.end()), names.end()) << run.out;
+  for (std::size_t at = 0; (at = run.out.find("worst error ", at)) != std::string::npos; ++at) {
+    EXPECT_LT(std::stod(run.out.substr(at + 12)), 15.0) << run.out.substr(at - 14, 40);
+  }
+  const std::size_t removed = run.out.find("Removed the demo's folder ");
+  ASSERT_NE(removed, std::string::npos) << run.out;
+  const std::string folder =
+      run.out.substr(removed + 26, run.out.find(' ', removed + 26) - removed - 26);
+  EXPECT_NE(folder.find("/velastra-demo-"), std::string::npos) << folder;
+  EXPECT_FALSE(std::filesystem::exists(folder)) << folder;
 }
 
 }  // namespace
