@@ -560,7 +560,8 @@ void App::Watch(double seconds) {
   console_.Line(console_.interactive() ? "Watching; press Enter to stop." : "Watching.");
   watching_ = true;
   const auto end =
-      std::chrono::steady_clock::now() + std::chrono::milliseconds(long(seconds * 1000));
+      std::chrono::steady_clock::now() +
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::duration<double>(seconds));
   while (std::chrono::steady_clock::now() < end && session_.connected()) {
     if (console_.interactive() && console_.ReadLine(kTickMilliseconds)) break;
     if (!console_.interactive()) usleep(kTickMilliseconds * 1000);
@@ -629,7 +630,8 @@ bool App::LinkPort(const std::string& name, const std::string& device) {
 
 void App::Wait(double seconds) {
   const auto end =
-      std::chrono::steady_clock::now() + std::chrono::milliseconds(long(seconds * 1000));
+      std::chrono::steady_clock::now() +
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::duration<double>(seconds));
   while (std::chrono::steady_clock::now() < end) {
     if (console_.interactive()) {
       if (console_.LinePending(kTickMilliseconds / 2)) break;

@@ -223,12 +223,10 @@ Answer Ask(int fd, char command) {
 std::string Shown(const std::string& bytes) {
   std::string out = "\"";
   for (unsigned char c : bytes.substr(0, 32)) {
-    char hex[8];
     if (c == '\r' || c == '\n' || c == '\t') {
       out += c == '\r' ? "\\r" : c == '\n' ? "\\n" : "\\t";
     } else if (c < 0x20 || c >= 0x7F) {
-      std::snprintf(hex, sizeof hex, "\\x%02X", c);
-      out += hex;
+      out += std::string("\\x") + "0123456789ABCDEF"[c >> 4] + "0123456789ABCDEF"[c & 0xF];
     } else {
       out += static_cast<char>(c);
     }

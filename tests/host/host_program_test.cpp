@@ -197,7 +197,7 @@ TEST_F(HostAgainstBox, ReconnectingAsksForTheReferencePointAndAResolutionMakesTh
   AimAt("Vega");
   const hosttest::Run run =
       RunHost(HostArgs(config_),
-              "connect\nadd Vega\nsight Vega\nadd Sirius\nsight Sirius\ndisconnect\nconnect\n"
+              "connect\nadd Vega\ndisconnect\nconnect\nsight Vega\nadd Sirius\nsight Sirius\n"
               "configure\nc 4096\nok\nquit\n");
   EXPECT_NE(run.out.find("The encoders count from where the telescope points when the link "
                          "opens: point it at the reference point (RA 02h 32m"),
@@ -246,6 +246,7 @@ TEST(HostProgram, DemoCalibratesWellAndRemovesItsFolder) {
       run.out.substr(removed + 26, run.out.find(' ', removed + 26) - removed - 26);
   EXPECT_NE(folder.find("/velastra-demo-"), std::string::npos) << folder;
   EXPECT_FALSE(std::filesystem::exists(folder)) << folder;
+  if (::testing::Test::HasFailure()) ADD_FAILURE() << run.out;
 }
 
 }  // namespace

@@ -148,6 +148,8 @@ TEST_F(PortCheck, NamesAndPathsAreTakenAsTypedAndNoHarmfulAdviceIsGiven) {
       {"COM7", 1, "Port COM7 is /dev/ttyUSB97 (the link"},
       {"/dev/ttyUSB96", 1, "/dev/ttyUSB96, which does not exist."},
       {"frob nicate", 1, "Port frob nicate names no device: a port is COM1 to COM4"},
+      {"COM257", 1, "Port COM257 names no device: a port is COM1 to COM4"},
+      {"COM256", 1, "Port COM256 names no device: the plug-in keeps at most four"},
   };
   for (const auto& c : cases) {
     const hosttest::Run run = Check(ShellQuote(c.typed));
