@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 #include <vector>
 
 #include "dsc_sim.h"
@@ -214,6 +216,20 @@ TEST_F(HostAgainstBox, ReconnectingAsksForTheReferencePointAndAResolutionMakesTh
   EXPECT_NE(run.out.find("The resolutions changed: the calibration made before no longer fits"),
             std::string::npos)
       << run.out;
+}
+
+TEST_F(HostAgainstBox, APulledCableIsToldOnceWithHowToResume) {
+  std::thread pull([this] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    box_.Unplug();
+  });
+  const hosttest::Run run = RunHost(HostArgs(config_), "connect\nreport on\nwait 3\nquit\n");
+  pull.join();
+  const std::string note = "The box answered well when the link opened; is its cable still in?";
+  const std::size_t first = run.out.find(note);
+  ASSERT_NE(first, std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find(note, first + 1), std::string::npos) << "told once:\n" << run.out;
+  EXPECT_LT(run.out.find("Comm Error"), first) << run.out;
 }
 
 // The demonstration end to end: four calibration stars well apart and a
