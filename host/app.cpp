@@ -1,11 +1,14 @@
 #include "app.h"
 
+#include <limits.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -45,6 +48,53 @@ bool ParseNumber(const std::string& text, double* value) {
 constexpr double kLongestWait = 3600.0;
 // A sighting further than this from its star is not what was meant.
 constexpr double kFarFromStar = 20.0 * astro::kDegree;
+
+// Links made for this session: the link, what it was made to name, and what
+// it named before (empty: nothing).  Plain arrays, so that a signal handler
+// can put them back with the async-signal-safe readlink, unlink and symlink.
+struct SessionLink {
+  char path[PATH_MAX];
+  char made[PATH_MAX];
+  char before[PATH_MAX];
+};
+SessionLink g_links[8];
+volatile std::sig_atomic_t g_link_count = 0;
+
+void RestoreSessionLinks() {
+  // Newest first, so that a name linked twice ends as it was at the start.
+  for (int i = g_link_count - 1; i >= 0; --i) {
+    const SessionLink& l = g_links[i];
+    char now[PATH_MAX];
+    const ssize_t n = readlink(l.path, now, sizeof now - 1);
+    if (n < 0) continue;
+    now[n] = '\0';
+    if (std::strcmp(now, l.made) != 0) continue;  // someone else's since
+    unlink(l.path);
+    if (l.before[0] != '\0') (void)!symlink(l.before, l.path);
+  }
+  g_link_count = 0;
+}
+
+extern "C" void RestoreLinksAndDie(int signal_number) {
+  RestoreSessionLinks();
+  std::signal(signal_number, SIG_DFL);
+  std::raise(signal_number);
+}
+
+void RememberSessionLink(const std::string& path, const std::string& made,
+                         const std::string& before) {
+  if (g_link_count >= static_cast<int>(std::size(g_links)) || path.size() >= PATH_MAX ||
+      made.size() >= PATH_MAX || before.size() >= PATH_MAX) {
+    return;
+  }
+  SessionLink& l = g_links[g_link_count];
+  std::snprintf(l.path, sizeof l.path, "%s", path.c_str());
+  std::snprintf(l.made, sizeof l.made, "%s", made.c_str());
+  std::snprintf(l.before, sizeof l.before, "%s", before.c_str());
+  g_link_count = g_link_count + 1;
+  // Ended by a signal, the session still puts its links back.
+  for (int sig : {SIGINT, SIGTERM, SIGHUP}) std::signal(sig, RestoreLinksAndDie);
+}
 
 }  // namespace
 
@@ -195,15 +245,7 @@ App::App(const Options& options)
   Ws().Attach(&console_, &text_);
 }
 
-App::~App() {
-  // Newest first, so that a name linked twice ends as it was at the start.
-  for (auto it = session_links_.rbegin(); it != session_links_.rend(); ++it) {
-    std::error_code ec;
-    if (fs::read_symlink(it->path, ec) != it->made || ec) continue;
-    fs::remove(it->path, ec);
-    if (!it->before.empty()) fs::create_symlink(it->before, it->path, ec);
-  }
-}
+App::~App() { RestoreSessionLinks(); }
 
 std::string App::ResolvePlugin() const {
   if (!options_.plugin.empty()) return options_.plugin;
@@ -620,7 +662,7 @@ bool App::LinkPort(const std::string& name, const std::string& device) {
   const bool for_session = fs::weakly_canonical(target, ec).string().rfind("/dev/pts/", 0) == 0;
   const std::string was = before.empty() || before == target.string() ? "" : "; it was " + before;
   if (for_session) {
-    session_links_.push_back({link.string(), target.string(), before});
+    RememberSessionLink(link.string(), target.string(), before);
     console_.Line(name + " is now " + device +
                   " for this session only (a pseudo-terminal; the link goes at exit" +
                   (before.empty() ? "" : ", and " + before + " comes back") + ").");

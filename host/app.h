@@ -145,12 +145,6 @@ class App {
   std::chrono::steady_clock::time_point time_sent_{};
   PointingFit fit_;
   std::vector<std::string> listed_;
-  // Links made for this session: the link, and what it named before (empty
-  // when nothing was there).
-  struct SessionLink {
-    std::string path, made, before;
-  };
-  std::vector<SessionLink> session_links_;
   std::string connected_device_;               // what the plug-in opened at the last connect
   std::vector<std::string> connect_findings_;  // the query at connect, when it was not good
   bool link_failure_told_ = false;

@@ -213,6 +213,13 @@ TEST_F(PortCheck, ALinkToAPseudoTerminalLastsForTheSessionOnly) {
   EXPECT_TRUE(Has(run.out, "Port COM2 is " + box_.SlavePath())) << run.out;
   EXPECT_EQ(std::filesystem::read_symlink(config_.Path() / "ports" / "COM2"), "/dev/ttyUSB0");
   EXPECT_FALSE(std::filesystem::is_symlink(config_.Path() / "ports" / "COM3"));
+  // A session ended by a signal puts its links back too.
+  const std::string host = ShellQuote(VELASTRA_HOST_PATH) + " " + Args();
+  ASSERT_EQ(std::system(("(printf 'port COM2 " + box_.SlavePath() + "\\nwait 20\\n' | " + host +
+                         " >/dev/null & sleep 1; kill $!; wait)")
+                            .c_str()),
+            0);
+  EXPECT_EQ(std::filesystem::read_symlink(config_.Path() / "ports" / "COM2"), "/dev/ttyUSB0");
   // A lasting device stays linked, and what it replaced is named.
   const hosttest::Run lasting = RunHost(Args(), "port COM2 /dev/null\nquit\n");
   EXPECT_TRUE(Has(lasting.out,
