@@ -270,10 +270,13 @@ bool App::Connect() {
     }
     return true;
   }
-  for (std::size_t i = boxes; i < Ws().boxes().size(); ++i) {
-    if (Ws().boxes()[i].text == "Could not open comm port.") {
-      ExplainPort(ProfilePort());
-      break;
+  // Not connected: when the port itself is what failed, say why, from the
+  // host's own look at the device rather than from the box's words.
+  if (Ws().boxes().size() > boxes) {
+    const PortCheck check = CheckPort(ProfilePort());
+    if (!check.ready()) {
+      console_.Print(check.Text());
+      console_.Log("port check: " + (check.lines.empty() ? std::string() : check.lines.front()));
     }
   }
   return false;
