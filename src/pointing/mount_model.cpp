@@ -14,7 +14,9 @@ struct Vec {
 
 Vec operator-(Vec a, Vec b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
 double Dot(Vec a, Vec b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-Vec Cross(Vec a, Vec b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
+Vec Cross(Vec a, Vec b) {
+  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
 Vec Scaled(Vec a, double f) { return {a.x * f, a.y * f, a.z * f}; }
 Vec Unit(Vec a) { return Scaled(a, 1.0 / std::sqrt(Dot(a, a))); }
 
@@ -158,8 +160,8 @@ void Normal(const State3& s, const Problem& p, const Active& active, double a[][
       Terms up = s.terms, down = s.terms;
       up.value[t] += kStep;
       down.value[t] -= kStep;
-      column[k++] = Scaled(Apply(s.rotation, Tube(up, sighting) - Tube(down, sighting)),
-                           1.0 / (2.0 * kStep));
+      column[k++] =
+          Scaled(Apply(s.rotation, Tube(up, sighting) - Tube(down, sighting)), 1.0 / (2.0 * kStep));
     }
     for (int r = 0; r < m; ++r) {
       g[r] += Dot(column[r], residual);
@@ -360,8 +362,8 @@ bool FirstRotation(const Problem& p, double r[3][3]) {
 
 void MountModelPosition(const MountModel& model, double ref1, double ref2, double turned1,
                         double turned2, double& longitude, double& latitude) {
-  ToSpherical(Apply(model.rotation, Tube(TermsOf(model), ref1, ref2, turned1, turned2)),
-              longitude, latitude);
+  ToSpherical(Apply(model.rotation, Tube(TermsOf(model), ref1, ref2, turned1, turned2)), longitude,
+              latitude);
 }
 
 MountFit FitMountModel(const MountSighting* sightings, int count, double noise) {

@@ -18,11 +18,11 @@ namespace ctl {
 
 // The terms beyond the rotation, in the order they are admitted.
 enum MountTerm : int {
-  kTermIndex = 0,        // Z3, second axis's index error
-  kTermNonperpendicular, // Z1, axes off square
-  kTermCollimation,      // Z2, tube off square to the second axis
-  kTermScale1,           // first counter's scale error
-  kTermScale2,           // second counter's scale error
+  kTermIndex = 0,         // Z3, second axis's index error
+  kTermNonperpendicular,  // Z1, axes off square
+  kTermCollimation,       // Z2, tube off square to the second axis
+  kTermScale1,            // first counter's scale error
+  kTermScale2,            // second counter's scale error
   kMountTermCount
 };
 

@@ -76,6 +76,10 @@ struct CalibrationEntry {
   double turned2 = 0.0;
   double ref1 = 0.0;
   double ref2 = 0.0;
+  // 1 when the sighting came with the counts the box sent (the checks of
+  // a six-coefficient fit against the configured encoders need them); 0
+  // when only angles were handed in, the turned angles then taken from them.
+  std::int32_t counted = 0;
 };
 
 struct CalibrationList {

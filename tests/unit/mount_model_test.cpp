@@ -3,14 +3,14 @@
 // counting the turned angles with a scale error and rounding to whole counts.
 // The model fitted from a few sightings must then place every direction of
 // the sky above 15° altitude, as the counts of that direction say.
+#include "pointing/mount_model.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <vector>
-
-#include "pointing/mount_model.h"
 
 namespace {
 
@@ -36,7 +36,9 @@ V Rotate(V v, V k, double angle) {
   return Add(Add(Mul(v, std::cos(angle)), Mul(Cross(k, v), std::sin(angle))),
              Mul(k, Dot(k, v) * (1.0 - std::cos(angle))));
 }
-double Separation(V a, V b) { return std::atan2(std::sqrt(Dot(Cross(a, b), Cross(a, b))), Dot(a, b)); }
+double Separation(V a, V b) {
+  return std::atan2(std::sqrt(Dot(Cross(a, b), Cross(a, b))), Dot(a, b));
+}
 
 // A mount in the fixed frame (horizon, or the sky at connect turned back by
 // the drift): its base tilted by `tilt` about the horizontal axis at
@@ -84,8 +86,8 @@ bool AboveHorizon(const Mount& m, V d) {
   if (!m.equatorial) return d.z > std::sin(15 * kDeg);
   const double lat = 50 * kDeg;
   const double hour_angle = -std::atan2(d.y, d.x), dec = std::asin(d.z);
-  const double sin_alt = std::sin(lat) * std::sin(dec) +
-                         std::cos(lat) * std::cos(dec) * std::cos(hour_angle);
+  const double sin_alt =
+      std::sin(lat) * std::sin(dec) + std::cos(lat) * std::cos(dec) * std::cos(hour_angle);
   return sin_alt > std::sin(15 * kDeg);
 }
 
@@ -128,29 +130,51 @@ double P95(const Mount& m, const ctl::MountModel& model) {
 }
 
 const Mount kPerfect{"perfect", 0, 0, 0, 0, 0, 0};
-const Mount kAltAz{"alt-az tilt 1, 0.3 off square, 0.3 collimation", 1 * kDeg, 40 * kDeg,
-                   0.3 * kDeg, 0.3 * kDeg, 0, 0};
-const Mount kAltAzScale{"alt-az as above, 0.5% scale", 1 * kDeg, 40 * kDeg, 0.3 * kDeg,
-                        0.3 * kDeg, 0.005, 0.005};
-const Mount kEq1{"equatorial polar 1, 0.2 off square, 0.3 coll.", 1 * kDeg, 200 * kDeg,
-                 0.2 * kDeg, 0.3 * kDeg, 0, 0, 0.3, 0.1, true};
-const Mount kEq3{"equatorial polar 3", 3 * kDeg, 120 * kDeg, 0.2 * kDeg, 0.3 * kDeg, 0, 0,
-                 0.3, 0.1, true};
-const Mount kEq3Scale{"equatorial polar 3, 1.5% scale", 3 * kDeg, 120 * kDeg, 0.2 * kDeg,
-                      0.3 * kDeg, 0.015, 0, 0.3, 0.1, true};
+const Mount kAltAz{"alt-az tilt 1, 0.3 off square, 0.3 collimation",
+                   1 * kDeg,
+                   40 * kDeg,
+                   0.3 * kDeg,
+                   0.3 * kDeg,
+                   0,
+                   0};
+const Mount kAltAzScale{
+    "alt-az as above, 0.5% scale", 1 * kDeg, 40 * kDeg, 0.3 * kDeg, 0.3 * kDeg, 0.005, 0.005};
+const Mount kEq1{"equatorial polar 1, 0.2 off square, 0.3 coll.",
+                 1 * kDeg,
+                 200 * kDeg,
+                 0.2 * kDeg,
+                 0.3 * kDeg,
+                 0,
+                 0,
+                 0.3,
+                 0.1,
+                 true};
+const Mount kEq3{
+    "equatorial polar 3", 3 * kDeg, 120 * kDeg, 0.2 * kDeg, 0.3 * kDeg, 0, 0, 0.3, 0.1, true};
+const Mount kEq3Scale{"equatorial polar 3, 1.5% scale",
+                      3 * kDeg,
+                      120 * kDeg,
+                      0.2 * kDeg,
+                      0.3 * kDeg,
+                      0.015,
+                      0,
+                      0.3,
+                      0.1,
+                      true};
 
 // Alt-azimuth star sets (longitude = azimuth); the equatorial ones are in
 // right ascension and declination of the fixed frame, above 15° at 50°N.
 const std::vector<std::pair<double, double>> kTwoAA = {{30, 40}, {120, 40}};
 const std::vector<std::pair<double, double>> kThreeAA = {{20, 30}, {140, 60}, {260, 35}};
-const std::vector<std::pair<double, double>> kClusterAA = {{100, 30}, {125, 40}, {110, 60}, {90, 48}};
-const std::vector<std::pair<double, double>> kSixAA = {{10, 25}, {70, 65}, {130, 30},
+const std::vector<std::pair<double, double>> kClusterAA = {
+    {100, 30}, {125, 40}, {110, 60}, {90, 48}};
+const std::vector<std::pair<double, double>> kSixAA = {{10, 25},  {70, 65},  {130, 30},
                                                        {190, 50}, {250, 20}, {310, 75}};
 const std::vector<std::pair<double, double>> kTwoEQ = {{-30, 20}, {60, 50}};
 const std::vector<std::pair<double, double>> kThreeEQ = {{-50, 10}, {20, 70}, {60, 20}};
 const std::vector<std::pair<double, double>> kClusterEQ = {{-10, 20}, {15, 30}, {0, 50}, {-20, 38}};
 const std::vector<std::pair<double, double>> kSixEQ = {{-70, 15}, {-30, 60}, {0, 5},
-                                                       {30, 85}, {60, 30}, {100, 45}};
+                                                       {30, 85},  {60, 30},  {100, 45}};
 
 class MountModelFit : public ::testing::TestWithParam<Case> {};
 
@@ -168,14 +192,13 @@ TEST_P(MountModelFit, PlacesTheWholeSkyWithinTheLimit) {
   EXPECT_LE(p95, c.limit);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Mounts, MountModelFit,
-    ::testing::Values(Case{kPerfect, kSixAA, 2.5}, Case{kPerfect, kTwoAA, 3.0},
-                      Case{kAltAz, kTwoAA, 15}, Case{kAltAz, kThreeAA, 10},
-                      Case{kAltAz, kClusterAA, 10}, Case{kAltAz, kSixAA, 5.3},
-                      Case{kAltAzScale, kSixAA, 5.3}, Case{kEq1, kTwoEQ, 15},
-                      Case{kEq1, kThreeEQ, 10}, Case{kEq1, kClusterEQ, 10},
-                      Case{kEq1, kSixEQ, 5.3}, Case{kEq3, kSixEQ, 5.3},
-                      Case{kEq3, kThreeEQ, 10}, Case{kEq3Scale, kSixEQ, 5.3}));
+INSTANTIATE_TEST_SUITE_P(Mounts, MountModelFit,
+                         ::testing::Values(Case{kPerfect, kSixAA, 2.5}, Case{kPerfect, kTwoAA, 3.0},
+                                           Case{kAltAz, kTwoAA, 15}, Case{kAltAz, kThreeAA, 10},
+                                           Case{kAltAz, kClusterAA, 10}, Case{kAltAz, kSixAA, 5.3},
+                                           Case{kAltAzScale, kSixAA, 5.3}, Case{kEq1, kTwoEQ, 15},
+                                           Case{kEq1, kThreeEQ, 10}, Case{kEq1, kClusterEQ, 10},
+                                           Case{kEq1, kSixEQ, 5.3}, Case{kEq3, kSixEQ, 5.3},
+                                           Case{kEq3, kThreeEQ, 10}, Case{kEq3Scale, kSixEQ, 5.3}));
 
 }  // namespace
