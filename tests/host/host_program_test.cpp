@@ -252,6 +252,10 @@ TEST_F(HostAgainstBox, APulledCableIsToldOnceWithHowToResume) {
 TEST(HostProgram, DemoCalibratesWellAndRemovesItsFolder) {
   const hosttest::Run run = RunHost("--demo --plugin " + ShellQuote(CONTROLLER_PLUG_PATH), "");
   ASSERT_EQ(run.exit_code, 0) << run.out << run.err;
+  // The result box, a line for each coefficient.
+  for (const char* line : {"| RA: ", "| RB: ", "| RC: ", "| DA: ", "| DB: ", "| DC: "}) {
+    EXPECT_NE(run.out.find(line), std::string::npos) << line << "\n" << run.out;
+  }
   std::istringstream lines(run.out.substr(run.out.find("error before   error after")));
   std::string line;
   std::getline(lines, line);
