@@ -47,6 +47,7 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"--check-port ''", "", 2, "option --check-port needs a value, not an empty text"},
         Refusal{"--port", "", 2, "option --port needs a value"},
         Refusal{"--bogus", "", 2, "unknown option '--bogus'"},
+        Refusal{"--port /dev/null", "quit\n", 0, "/dev/null (the link "},
         Refusal{"", "wait inf\nquit\n", 0,
                 "wait takes a number of seconds from 0 to 3600, not 'inf'."},
         Refusal{"", "wait 100000000\nquit\n", 0, "not '100000000'."},

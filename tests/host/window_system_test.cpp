@@ -54,6 +54,7 @@ intptr_t Procedure(ws_Handle dialog, std::uint32_t message, std::uintptr_t, intp
   g_seen.push_back(std::to_string(ws_GetDlgItemText(dialog, 1000, small, sizeof small)) + " " +
                    small);
   g_seen.push_back(std::to_string(ws_GetDlgItemText(dialog, 1000, nullptr, 10)));
+  g_seen.push_back(std::to_string(ws_GetDlgItemText(dialog, 1000, small, 0)) + " " + small);
   ws_CheckDlgButton(dialog, 1002, WS_BST_CHECKED);
   ws_CheckRadioButton(dialog, 1004, 1005, 1005);
   g_seen.push_back(std::to_string(ws_IsDlgButtonChecked(dialog, 1002)) +
@@ -81,6 +82,7 @@ TEST(HostWindowSystem, DialogControlsReadAndWriteAsWin32Does) {
   }
   expected.push_back("2 40");
   expected.push_back("0");
+  expected.push_back("0 40");
   expected.push_back("1010");
   EXPECT_EQ(g_seen, expected);
   // A dialog that cannot be made: -1, and why.
