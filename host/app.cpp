@@ -482,7 +482,7 @@ bool App::ObjectCommand(std::uint32_t id, const std::string& star_name) {
   }
   const std::string text = item->text;
   Ws().DestroyMenu(menu);
-  if (id == kCmdSight && star != nullptr && !SightingMeant(*star)) return false;
+  if (id == VL_CMD_SIGHT && star != nullptr && !SightingMeant(*star)) return false;
   console_.Log("object menu: " + text + (star ? " " + std::string(star->name) : ""));
   console_.Line("> " + text + (star != nullptr ? ": " + std::string(star->name) : ""));
   const std::size_t boxes = Ws().boxes().size();
