@@ -109,6 +109,10 @@ bool Planetarium::Execute(const std::string& command, const std::string& rest, b
                std::to_string(server->client_count()) + " client(s)");
       for (const auto& client : server->clients()) out.Line("  " + client->peer);
     }
+    if (position_) {
+      out.Line("Telescope for the planetarium: RA " + lx200::FormatRa(position_->ra, true) +
+               " Dec " + lx200::FormatDec(position_->dec, true) + " (of date)");
+    }
   } else if (command == "goto") {
     if (rest.empty()) {
       out.Line(target_ ? "Push-to to " + target_->name + " ended." : "No push-to target.");
