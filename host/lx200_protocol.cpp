@@ -153,15 +153,18 @@ Reply Answer(const std::string& command, ClientState& state, const Context& cont
   if (command.size() < 3 || command.front() != ':' || command.back() != '#') return {};
   const std::string body = command.substr(1, command.size() - 2);
   const bool high = state.high_precision;
+  // Without a position from the plug-in there is nothing to answer: a
+  // client times out rather than show the telescope where it is not.
   auto position = [&](bool ra) -> Reply {
-    // Before the first report the telescope is shown at 0h, 0 degrees.
-    const astro::Equatorial p = context.position.value_or(astro::Equatorial{});
+    if (!context.position) return {};
+    const astro::Equatorial p = *context.position;
     return {(ra ? FormatRa(p.ra, high) : FormatDec(p.dec, high)) + "#"};
   };
   if (body == "GR") return position(true);
   if (body == "GD") return position(false);
   if (body == "GA" || body == "GZ") {
-    const astro::Horizontal h = context.horizontal.value_or(astro::Horizontal{});
+    if (!context.horizontal) return {};
+    const astro::Horizontal h = *context.horizontal;
     return {(body == "GA" ? FormatDec(h.altitude, high) : FormatAzimuth(h.azimuth, high)) + "#"};
   }
   if (body == "Gr") return {FormatRa(state.target_ra.value_or(0.0), high) + "#"};

@@ -73,7 +73,8 @@ struct Reply {
 };
 
 // Answers one command (as NextCommand gives it).  Unknown commands get no
-// answer, as on a real telescope.  A sync or goto without a target set is
+// answer, as on a real telescope, and neither do the position queries while
+// the host has no position.  A sync or goto without a target set is
 // refused ("#" for ":CM#", "1No target#" for ":MS#").
 Reply Answer(const std::string& command, ClientState& state, const Context& context);
 

@@ -204,7 +204,10 @@ void Planetarium::ShowNotices() {
 void Planetarium::Refresh() {
   const auto now = Clock::now();
   refreshed_ = now;
-  if (!app_.session().connected()) return;
+  if (!app_.session().connected()) {
+    position_.reset();  // no position but the plug-in's
+    return;
+  }
   const std::size_t boxes = Ws().boxes().size();
   const std::optional<astro::Equatorial> sky = app_.session().TelescopeObject(kHostContext);
   if (Ws().boxes().size() != boxes) {
@@ -221,7 +224,9 @@ void Planetarium::Tick() {
   Ready();
   ShowNotices();
   const auto now = Clock::now();
-  const bool wanted = lx200_.client_count() + stellarium_.client_count() > 0 || target_;
+  // While a server listens the position stays fresh, so that a client that
+  // connects is answered at once.
+  const bool wanted = lx200_.listening() || stellarium_.listening() || target_;
   if (wanted && now - refreshed_ >= kRefreshEvery && now >= paused_until_) Refresh();
   if (stellarium_.client_count() > 0 && position_ && now - sent_ >= kStellariumEvery) {
     const astro::Sky sky = app_.SkyNow();

@@ -4,7 +4,7 @@
 // calibration list, and their gotos (and the prompt's) as push-to targets.
 //
 // The position comes from the plug-in's own telescope record (operation 21),
-// refreshed once a second while a client listens or a target is set; the
+// refreshed once a second while a server listens or a target is set; the
 // sockets are served whenever the host waits for input, and everything that
 // calls the plug-in runs from the host's periodic update, never from inside
 // a socket's service.
