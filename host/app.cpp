@@ -1,6 +1,7 @@
 #include "app.h"
 
 #include <unistd.h>
+#include <velastra/config_dir.h>
 
 #include <algorithm>
 #include <chrono>
@@ -156,17 +157,17 @@ bool ParseOptions(int argc, char** argv, Options* o, std::string* error) {
 }
 
 std::string ConfigDir() {
-  if (const char* dir = std::getenv("VELASTRA_CONFIG_DIR"); dir != nullptr && *dir != '\0') {
-    return dir;
-  }
-  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && *xdg != '\0') {
-    return std::string(xdg) + "/velastra";
-  }
-  const char* home = std::getenv("HOME");
-  return std::string(home != nullptr ? home : ".") + "/.config/velastra";
+  char folder[4096];
+  return vl_ConfigDirectory(folder, sizeof folder) ? std::string(folder) : std::string();
 }
 
 bool ProfileWritable(const std::string& dir, std::string* reason) {
+  if (dir.empty()) {
+    *reason =
+        "no configuration folder can be named (set HOME or VELASTRA_CONFIG_DIR); settings will "
+        "not be saved";
+    return false;
+  }
   std::error_code ec;
   fs::create_directories(dir, ec);
   const std::string profile = dir + "/win.ini";
@@ -230,7 +231,7 @@ bool App::Start() {
   const Registration r = session_.Register();
   if (!r.accepted) {
     console_.Error("the plug-in " + path + " refused to register with interface version " +
-                   std::to_string(kHostInterfaceVersion));
+                   std::to_string(VL_INTERFACE_VERSION));
     return false;
   }
   // The debug window at the size the registration record suggests.
@@ -288,10 +289,13 @@ bool App::Connect() {
     }
     return true;
   }
-  for (std::size_t i = boxes; i < Ws().boxes().size(); ++i) {
-    if (Ws().boxes()[i].text == "Could not open comm port.") {
-      ExplainPort(ProfilePort());
-      break;
+  // Not connected: when the port itself is what failed, say why, from the
+  // host's own look at the device rather than from the box's words.
+  if (Ws().boxes().size() > boxes) {
+    const PortCheck check = CheckPort(ProfilePort());
+    if (!check.ready()) {
+      console_.Print(check.Text());
+      console_.Log("port check: " + (check.lines.empty() ? std::string() : check.lines.front()));
     }
   }
   return false;
@@ -362,7 +366,7 @@ std::string App::DescribeReport(const Report& report) {
 
 bool App::ObjectCommand(std::uint32_t id, const std::string& star_name) {
   const astro::Star* star = nullptr;
-  if (id != kCmdCalibrate) {
+  if (id != VL_CMD_CALIBRATE) {
     star = astro::FindStar(star_name);
     if (star == nullptr) {
       console_.Line(star_name.empty()
@@ -378,7 +382,7 @@ bool App::ObjectCommand(std::uint32_t id, const std::string& star_name) {
 
 bool App::ObjectCommandAt(std::uint32_t id, const std::string& name,
                           const astro::Equatorial& apparent, std::string* refusal) {
-  const bool object = id != kCmdCalibrate;
+  const bool object = id != VL_CMD_CALIBRATE;
   // The planetarium builds an object's menu afresh each time it is opened.
   const ws_Handle menu = Ws().CreateMenu();
   session_.BuildObjectMenu(menu);
@@ -416,8 +420,8 @@ bool App::ObjectCommandAt(std::uint32_t id, const std::string& name,
       fit_ = fit;
     }
   }
-  if (object && !refused && id == kCmdAdd) listed_.push_back(name);
-  if (object && !refused && id == kCmdRemove) std::erase(listed_, name);
+  if (object && !refused && id == VL_CMD_ADD) listed_.push_back(name);
+  if (object && !refused && id == VL_CMD_REMOVE) std::erase(listed_, name);
   return true;
 }
 
@@ -469,10 +473,10 @@ void App::ShowMenus() {
     std::int32_t id;
     const char* text;
   };
-  const Item items[] = {{kItemConfigure, "Configure..."},
-                        {kItemConnect, "Connect"},
-                        {kItemDisconnect, "Disconnect"},
-                        {kItemReporting, "Report Position"}};
+  const Item items[] = {{VL_ITEM_CONFIGURE, "Configure..."},
+                        {VL_ITEM_CONNECT, "Connect"},
+                        {VL_ITEM_DISCONNECT, "Disconnect"},
+                        {VL_ITEM_REPORTING, "Report Position"}};
   console_.Line("Telescope menu:");
   for (const Item& item : items) {
     const MenuState s = session_.ItemState(item.id);
@@ -617,13 +621,13 @@ bool App::Execute(const std::string& raw) {
       ListStars(static_cast<int>(std::min(count, 1000.0)));
     }
   } else if (command == "add") {
-    ObjectCommand(kCmdAdd, rest);
+    ObjectCommand(VL_CMD_ADD, rest);
   } else if (command == "remove") {
-    ObjectCommand(kCmdRemove, rest);
+    ObjectCommand(VL_CMD_REMOVE, rest);
   } else if (command == "sight") {
-    ObjectCommand(kCmdSight, rest);
+    ObjectCommand(VL_CMD_SIGHT, rest);
   } else if (command == "calibrate") {
-    ObjectCommand(kCmdCalibrate, "");
+    ObjectCommand(VL_CMD_CALIBRATE, "");
   } else if (command == "configure" || command == "config") {
     session_.Configure();
   } else if (command == "menu") {

@@ -51,12 +51,6 @@ struct PointingFit {
 // The host context this host hands over.
 inline constexpr std::int32_t kHostContext = 1;
 
-// Object menu command ids of the plug-in.
-inline constexpr std::uint32_t kCmdCalibrate = 20001;
-inline constexpr std::uint32_t kCmdAdd = 20002;
-inline constexpr std::uint32_t kCmdRemove = 20003;
-inline constexpr std::uint32_t kCmdSight = 20004;
-
 class Planetarium;
 
 class App {
@@ -140,8 +134,8 @@ class App {
   std::unique_ptr<Planetarium> planetarium_;
 };
 
-// The configuration folder the plug-in uses: VELASTRA_CONFIG_DIR, else
-// ${XDG_CONFIG_HOME:-$HOME/.config}/velastra.
+// The configuration folder the plug-in uses, by the rule of
+// velastra/config_dir.h; empty when none can be named.
 std::string ConfigDir();
 // Whether the profile win.ini in `dir` can be written (creating the folder
 // when it is missing); a one-line reason when it cannot.

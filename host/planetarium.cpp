@@ -276,15 +276,15 @@ bool Planetarium::Align(const astro::Equatorial& apparent, const std::string& fr
     return false;
   }
   std::string refusal;
-  if (!app_.ObjectCommandAt(kCmdAdd, *name, apparent, &refusal) || !refusal.empty() ||
-      !app_.ObjectCommandAt(kCmdSight, *name, apparent, &refusal) || !refusal.empty()) {
+  if (!app_.ObjectCommandAt(VL_CMD_ADD, *name, apparent, &refusal) || !refusal.empty() ||
+      !app_.ObjectCommandAt(VL_CMD_SIGHT, *name, apparent, &refusal) || !refusal.empty()) {
     out.Line("Sync refused" + (refusal.empty() ? std::string(".") : ": " + refusal));
     return false;
   }
   out.Line(*name + " is on the calibration list and sighted (" +
            std::to_string(app_.listed().size()) + " on the list).");
   if (calibrate_syncs_ && app_.listed().size() >= 3) {
-    app_.ObjectCommandAt(kCmdCalibrate, "", {}, nullptr);
+    app_.ObjectCommandAt(VL_CMD_CALIBRATE, "", {}, nullptr);
   }
   return true;
 }
