@@ -17,6 +17,7 @@
 #include "astro_vl.h"
 #include "format.h"
 #include "guide.h"
+#include "planetarium.h"
 #include "port_check.h"
 
 namespace host {
@@ -123,6 +124,11 @@ std::string UsageText() {
          "  --scripted          never wait for a person: message boxes are answered OK at once\n"
          "                      (also when standard input is not a terminal)\n"
          "  --no-page           keep the debug window hidden (the plug-in draws no page)\n"
+         "  --lx200 [ADDRESS:]PORT       serve the telescope to LX200 clients over TCP\n"
+         "  --stellarium [ADDRESS:]PORT  serve it to Stellarium's telescope plug-in\n"
+         "                      (both on the loopback address unless ADDRESS is given)\n"
+         "  --stellarium-goto sync|target  what a Stellarium goto means (default target)\n"
+         "  --calibrate-syncs   calibrate after each sync from the third on\n"
          "  --version           print the version and exit\n"
          "  --help              print this help and exit\n"
          "\n"
@@ -195,6 +201,16 @@ bool ParseOptions(int argc, char** argv, Options* o, std::string* error) {
         return false;
       }
       (pressure ? o->atmosphere.pressure_hpa : o->atmosphere.temperature_c) = number;
+    } else if (arg == "--lx200" || arg == "--stellarium" || arg == "--stellarium-goto") {
+      std::string text;
+      if (!value(&text)) return false;
+      if (!Planetarium::Valid(arg.substr(2), text, error)) {
+        *error = "option " + arg + ": " + *error;
+        return false;
+      }
+      o->planetarium.push_back(arg.substr(2) + " " + text);
+    } else if (arg == "--calibrate-syncs") {
+      o->planetarium.push_back("calibrate-syncs on");
     } else if (arg == "--no-refraction") {
       o->atmosphere.pressure_hpa = 0.0;
     } else {
@@ -238,6 +254,7 @@ App::App(const Options& options)
       console_(options.scripted),
       site_{options.latitude * astro::kDegree, options.longitude * astro::kDegree} {
   Ws().Attach(&console_, &text_);
+  planetarium_ = std::make_unique<Planetarium>(*this);
 }
 
 App::~App() { RestoreSessionLinks(); }
@@ -301,6 +318,12 @@ bool App::Start() {
   console_.Line("Registered \"" + caption + "\" (interface version " + std::to_string(r.version) +
                 "); debug window " + std::to_string(width) + " x " + std::to_string(height) +
                 "; site " + site + "; configuration in " + ConfigDir());
+  for (const std::string& line : options_.planetarium) {
+    const std::size_t gap = line.find(' ');
+    bool ok = false;
+    planetarium_->Execute(line.substr(0, gap), line.substr(gap + 1), &ok);
+    if (!ok) return false;
+  }
   return true;
 }
 
@@ -412,6 +435,7 @@ std::optional<Report> App::Tick() {
     last_report_ = report;
     if (watching_) console_.Line("  " + DescribeReport(*report));
   }
+  planetarium_->Tick();
   TakeLinkAction();
   return report;
 }
@@ -468,6 +492,18 @@ bool App::ObjectCommand(std::uint32_t id, const std::string& star_name) {
       return false;
     }
   }
+  if (id == VL_CMD_SIGHT && star != nullptr &&
+      !SightingMeant(star->name, SkyNow().Apparent(*star))) {
+    return false;
+  }
+  // The plug-in's sky frame is the apparent place of the date.
+  return ObjectCommandAt(id, star ? star->name : "",
+                         star ? SkyNow().Apparent(*star) : astro::Equatorial{}, nullptr);
+}
+
+bool App::ObjectCommandAt(std::uint32_t id, const std::string& name,
+                          const astro::Equatorial& apparent, std::string* refusal) {
+  const bool object = id != VL_CMD_CALIBRATE;
   // The planetarium builds an object's menu afresh each time it is opened.
   const ws_Handle menu = Ws().CreateMenu();
   session_.BuildObjectMenu(menu);
@@ -482,20 +518,21 @@ bool App::ObjectCommand(std::uint32_t id, const std::string& star_name) {
   }
   const std::string text = item->text;
   Ws().DestroyMenu(menu);
-  if (id == VL_CMD_SIGHT && star != nullptr && !SightingMeant(*star)) return false;
-  console_.Log("object menu: " + text + (star ? " " + std::string(star->name) : ""));
-  console_.Line("> " + text + (star != nullptr ? ": " + std::string(star->name) : ""));
+  console_.Log("object menu: " + text + (object ? " " + name : ""));
+  console_.Line("> " + text + (object ? ": " + name : ""));
   const std::size_t boxes = Ws().boxes().size();
-  // The plug-in's sky frame is the apparent place of the date.
-  session_.ObjectMenuCommand(static_cast<std::int32_t>(id), star ? star->name : "",
-                             star ? SkyNow().Apparent(*star) : astro::Equatorial{});
+  session_.ObjectMenuCommand(static_cast<std::int32_t>(id), object ? name : "",
+                             object ? apparent : astro::Equatorial{});
   // The list and the coefficients show only in the boxes: a refusal, or the
   // calibration's result.
   bool refused = false;
   for (std::size_t i = boxes; i < Ws().boxes().size(); ++i) {
     const MessageBoxRecord& box = Ws().boxes()[i];
-    refused = refused || box.caption == "Duplicate Object" || box.caption == "No More Objects" ||
-              box.caption == "Not Found" || box.caption == "Empty List";
+    const bool refusal_box = box.caption == "Duplicate Object" ||
+                             box.caption == "No More Objects" || box.caption == "Not Found" ||
+                             box.caption == "Empty List";
+    if (refusal_box && refusal != nullptr) *refusal = box.caption + ": " + box.text;
+    refused = refused || refusal_box;
     PointingFit fit;
     if (box.caption == "Telecope Calibrated" &&
         std::sscanf(box.text.c_str(), "RA: %lf RB: %lf RC: %lf DA: %lf DB: %lf DC: %lf",
@@ -504,22 +541,22 @@ bool App::ObjectCommand(std::uint32_t id, const std::string& star_name) {
       fit_ = fit;
     }
   }
-  if (star != nullptr && !refused && id == VL_CMD_ADD) listed_.push_back(star->name);
-  if (star != nullptr && !refused && id == VL_CMD_REMOVE) std::erase(listed_, star->name);
+  if (object && !refused && id == VL_CMD_ADD) listed_.push_back(name);
+  if (object && !refused && id == VL_CMD_REMOVE) std::erase(listed_, name);
   return true;
 }
 
-bool App::SightingMeant(const astro::Star& star) {
+bool App::SightingMeant(const std::string& name, const astro::Equatorial& apparent) {
   const auto now = session_.TelescopeObject(kHostContext);
   if (!now) return true;
-  const double off = astro::AngularSeparation(SkyNow().Apparent(star), *now);
+  const double off = astro::AngularSeparation(apparent, *now);
   if (off <= kFarFromStar) return true;
-  console_.Line("Warning: the telescope points " + FormatDegrees(off, 1) + " from " + star.name +
-                " (" + DescribeSky(*now) +
+  console_.Line("Warning: the telescope points " + FormatDegrees(off, 1) + " from " + name + " (" +
+                DescribeSky(*now) +
                 "); a sighting there would teach the calibration "
                 "that error.");
   if (!console_.interactive()) return true;
-  console_.Print("Sight " + std::string(star.name) + " anyway? (y: yes, Enter: no) ");
+  console_.Print("Sight " + name + " anyway? (y: yes, Enter: no) ");
   const std::optional<std::string> answer = console_.ReadOwnLine();
   if (answer && (Trim(*answer) == "y" || Trim(*answer) == "yes")) return true;
   console_.Line("Not sighted.");
@@ -564,7 +601,9 @@ void App::Help() {
       "  check-port [COMn]        whether the port (default: the profile's) can be opened\n"
       "  time                     send the time to the plug-in again\n"
       "  wait SECONDS             keep the periodic updates going for a while\n"
-      "  help, quit\n");
+      "  help, quit\n"
+      "The telescope in planetarium programs:\n");
+  console_.Print(Planetarium::HelpText());
 }
 
 void App::ShowMenus() {
@@ -863,6 +902,7 @@ bool App::Execute(const std::string& raw) {
   } else if (command == "time") {
     SendTime();
     console_.Line("Sent the time.");
+  } else if (planetarium_->Execute(command, rest)) {
   } else {
     console_.Line("Unknown command '" + command + "'; type 'help'.");
   }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,6 +33,9 @@ struct Options {
   bool page_visible = true;
   bool help = false;
   bool version = false;
+  // The planetarium servers' settings from the command line, as prompt
+  // commands ("lx200 4030"), run once the plug-in is registered.
+  std::vector<std::string> planetarium;
 };
 
 // Parses the command line; false (with a one-line reason) on a bad option.
@@ -47,6 +51,8 @@ struct PointingFit {
 
 // The host context this host hands over.
 inline constexpr std::int32_t kHostContext = 1;
+
+class Planetarium;
 
 class App {
  public:
@@ -103,6 +109,10 @@ class App {
   // Object menu commands by id, through the menu the plug-in builds.  False
   // (after one clear line) when the plug-in offers no such item.
   bool ObjectCommand(std::uint32_t id, const std::string& star_name);
+  // The same for any object: its name and apparent place.  The text of the
+  // plug-in's refusal box, if it showed one, goes to *refusal.
+  bool ObjectCommandAt(std::uint32_t id, const std::string& name, const astro::Equatorial& apparent,
+                       std::string* refusal);
 
   bool SavePage(const std::string& path);
 
@@ -129,7 +139,7 @@ class App {
   bool Calibrated() const;
   // Whether a sighting of `star` is meant: warns (and asks a person) when
   // the telescope points far from it.
-  bool SightingMeant(const astro::Star& star);
+  bool SightingMeant(const std::string& name, const astro::Equatorial& apparent);
   void ListStars(int count);
   // Carries out what the person chose at a link failure box.
   void TakeLinkAction();
@@ -148,6 +158,7 @@ class App {
   std::string connected_device_;               // what the plug-in opened at the last connect
   std::vector<std::string> connect_findings_;  // the query at connect, when it was not good
   bool link_failure_told_ = false;
+  std::unique_ptr<Planetarium> planetarium_;
 };
 
 // The configuration folder the plug-in uses, by the rule of
