@@ -12,8 +12,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -113,18 +115,31 @@ auto Counts(int first, int second) {
 
 // ---- The DLL as built ----------------------------------------------------------------
 
-TEST(WindowsDll, ExportsDoOperationImportsOnlySystemDllsAndHostAndCarriesDialog101) {
-  const std::string dll = std::string(WINDOWS_BUILD_DIR) + "/Controller.plug";
-  std::FILE* pipe = popen(("i686-w64-mingw32-objdump -p '" + dll + "' 2>/dev/null").c_str(), "r");
-  ASSERT_NE(pipe, nullptr);
+const std::string kDll = std::string(WINDOWS_BUILD_DIR) + "/Controller.plug";
+
+// What i686-w64-mingw32-objdump OPTIONS prints of the DLL; empty when it cannot.
+std::string Objdump(const std::string& options) {
+  std::FILE* pipe =
+      popen(("i686-w64-mingw32-objdump " + options + " '" + kDll + "' 2>/dev/null").c_str(), "r");
+  if (pipe == nullptr) return "";
   std::string dump;
   char buffer[4096];
   while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) dump += buffer;
   pclose(pipe);
-  if (dump.empty()) {
-    if (InCi()) FAIL() << "no objdump output for " << dll;
-    GTEST_SKIP() << "Windows test skipped: no " << dll << " or no i686-w64-mingw32-objdump";
-  }
+  return dump;
+}
+
+#define REQUIRE_DUMP(dump)                                                                      \
+  do {                                                                                          \
+    if ((dump).empty()) {                                                                       \
+      if (InCi()) FAIL() << "no objdump output for " << kDll;                                   \
+      GTEST_SKIP() << "Windows test skipped: no " << kDll << " or no i686-w64-mingw32-objdump"; \
+    }                                                                                           \
+  } while (0)
+
+TEST(WindowsDll, ExportsDoOperationImportsOnlySystemDllsAndHostAndCarriesDialog101) {
+  const std::string dump = Objdump("-p");
+  REQUIRE_DUMP(dump);
   const std::size_t names = dump.find("[Ordinal/Name Pointer] Table\n");
   ASSERT_NE(names, std::string::npos) << "no exports";
   EXPECT_EQ(dump.substr(names, dump.find("\n\n", names) - names),
@@ -146,6 +161,82 @@ TEST(WindowsDll, ExportsDoOperationImportsOnlySystemDllsAndHostAndCarriesDialog1
   const std::size_t dialogs = dump.find("Entry: ID: 0x000005");
   ASSERT_NE(dialogs, std::string::npos) << "no dialog resources";
   EXPECT_NE(dump.find("Entry: ID: 0x000065", dialogs), std::string::npos) << "no dialog 101";
+}
+
+// The start-up code neither loads nor frees a library: no LoadLibrary or
+// FreeLibrary is imported at all, and the runtime's shared unwinder is not
+// looked for by name.
+TEST(WindowsDll, StartUpLoadsNoLibraryUnderTheLoaderLock) {
+  const std::string dump = Objdump("-p");
+  REQUIRE_DUMP(dump);
+  const std::size_t imports = dump.find("The Import Tables");
+  ASSERT_NE(imports, std::string::npos);
+  const std::string table = dump.substr(imports, dump.find("\n\n\n", imports) - imports);
+  for (const char* name : {" LoadLibraryA\n", " LoadLibraryW\n", " LoadLibraryExA\n",
+                           " LoadLibraryExW\n", " FreeLibrary\n"}) {
+    EXPECT_EQ(table.find(name), std::string::npos) << "imports" << name;
+  }
+  const std::string bytes = winetest::ReadFile(kDll);
+  ASSERT_FALSE(bytes.empty());
+  EXPECT_EQ(bytes.find("libgcc_s_dw2-1.dll"), std::string::npos);
+}
+
+// The DLL's entry point asks the processor for SSE2 before anything built
+// for SSE2 can run: it is the function the loader calls, it holds no SSE
+// instruction, and it asks IsProcessorFeaturePresent about feature 10
+// (PF_XMMI64_INSTRUCTIONS_AVAILABLE).
+TEST(WindowsDll, EntryPointChecksTheProcessorWithoutSse2) {
+  const std::string headers = Objdump("-p");
+  REQUIRE_DUMP(headers);
+  auto field = [&](const char* name) {
+    const std::size_t at = headers.find(std::string("\n") + name + "\t");
+    return at == std::string::npos
+               ? 0ul
+               : std::strtoul(headers.c_str() + at + std::strlen(name) + 1, nullptr, 16);
+  };
+  char entry[32];
+  std::snprintf(entry, sizeof entry, "%08lx", field("ImageBase") + field("AddressOfEntryPoint"));
+
+  const std::string code = Objdump("-d");
+  const std::size_t start = code.find(std::string(entry) + " <_ControllerEntry@12>:\n");
+  ASSERT_NE(start, std::string::npos)
+      << "the entry point at " << entry << " is not ControllerEntry";
+  const std::string function = code.substr(start, code.find("\n\n", start) - start);
+  EXPECT_EQ(function.find("xmm"), std::string::npos) << function;
+  const std::size_t check = function.find("<_IsProcessorFeaturePresent@4>");
+  ASSERT_NE(check, std::string::npos) << function;
+  const std::size_t line = function.rfind('\n', check);
+  EXPECT_NE(function.substr(line, check - line).find("call"), std::string::npos) << function;
+  EXPECT_NE(function.rfind("$0xa,", check), std::string::npos) << function;
+  EXPECT_NE(function.find("<_DllMainCRTStartup@12>"), std::string::npos) << function;
+}
+
+// Tab reaches each radio group at its first button, in the resource as
+// compiled: WS_GROUP | WS_TABSTOP on COM1, Off and EQ, neither on the others.
+TEST(WindowsDll, FirstRadioButtonOfEachGroupIsATabStopInTheResourceScript) {
+  const std::string rc = winetest::ReadFile(std::string(WINDOWS_BUILD_DIR) + "/controller.rc");
+  if (rc.empty()) {
+    if (InCi()) FAIL() << "no controller.rc";
+    GTEST_SKIP() << "Windows test skipped: no controller.rc in " << WINDOWS_BUILD_DIR;
+  }
+  std::istringstream lines(rc);
+  int radios = 0;
+  for (std::string line; std::getline(lines, line);) {
+    unsigned id = 0, style = 0;
+    char window_class[32] = {};
+    const std::size_t comma = line.find("\", ");
+    if (line.find("CONTROL ") == std::string::npos || comma == std::string::npos) continue;
+    if (std::sscanf(line.c_str() + comma, "\", %u, \"%31[^\"]\", 0x%X", &id, window_class,
+                    &style) != 3 ||
+        std::string(window_class) != "Button" || (style & 0xF) != 0x9) {
+      continue;
+    }
+    ++radios;
+    const bool first = id == 1004 || id == 1014 || id == 1021;
+    EXPECT_EQ((style & 0x00030000u) == 0x00030000u, first) << line;
+    EXPECT_EQ((style & 0x00030000u) == 0, !first) << line;
+  }
+  EXPECT_EQ(radios, 8);
 }
 
 // ---- The same script on both platforms ------------------------------------------------
