@@ -21,10 +21,10 @@ inline constexpr Handle kInvalidHandle = ~Handle{0};
 struct LineSettings {
   std::uint32_t baud = 0;
   std::uint8_t data_bits = 8;
-  char parity = 'N';      // 'N', 'E', 'O', 'M', 'S'
+  char parity = 'N';           // 'N', 'E', 'O', 'M', 'S'
   std::uint8_t stop_bits = 1;  // 1 or 2
-  bool out_x = false;     // XON/XOFF on output
-  bool in_x = false;      // XON/XOFF on input
+  bool out_x = false;          // XON/XOFF on output
+  bool in_x = false;           // XON/XOFF on input
   bool outx_cts_flow = false;
   bool outx_dsr_flow = false;
   bool dtr_enable = false;  // DTR_CONTROL_ENABLE
@@ -58,6 +58,11 @@ bool SerialTransmitChar(Handle port, char c);                           // Trans
 // ran out (possibly fewer than asked); false when the read itself failed.
 bool SerialRead(Handle port, void* buffer, std::uint32_t size, std::uint32_t* bytes_read);
 bool SerialClose(Handle port);  // CloseHandle
+// ClearCommError: clears a communications error that the port latched (a
+// framing error, an overrun).  A port that stops on errors refuses every
+// send and read until this is called; the link calls it after each failed
+// send or read, so that the next query can succeed.
+bool SerialClearErrors(Handle port);
 
 // ---- User profile (win.ini) ------------------------------------------------
 
