@@ -70,8 +70,17 @@ bool SerialClearErrors(Handle port);
 // missing, cut to size - 1 characters and zero-terminated.
 void ProfileRead(const char* section, const char* key, const char* default_text, char* destination,
                  std::uint32_t size);
-// WriteProfileStringA: creates or replaces the key; a failed write changes nothing.
-void ProfileWrite(const char* section, const char* key, const char* text);
+// Why a profile write failed, as texts for the user: the file it was to
+// change and the system's reason (GetLastError's text on Windows, strerror's
+// on Linux).
+struct ProfileWriteFailure {
+  char file[260] = {};
+  char reason[256] = {};
+};
+// WriteProfileStringA: creates or replaces the key.  A failed write changes
+// nothing and returns false; `failure`, when given, then says why.
+bool ProfileWrite(const char* section, const char* key, const char* text,
+                  ProfileWriteFailure* failure = nullptr);
 
 // ---- Time ------------------------------------------------------------------
 

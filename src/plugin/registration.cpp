@@ -35,7 +35,7 @@ void RegisterPlugin(std::uint8_t* record) {
   ToCountedString(record + 33, msg::kRegistrationCaption);
   PutU8(record, 289, 0);
   PutU8(record, 545, 0);
-  LoadSettings();
+  LoadSettingsUnlessUnsaved();
 }
 
 }  // namespace ctl

@@ -197,7 +197,7 @@ int OpenConfigDialog() {
   if (state.module_instance == plat::kInvalidHandle) {
     state.module_instance = plat::ModuleHandleByName(msg::kModuleFileName);
   }
-  LoadSettings();
+  LoadSettingsUnlessUnsaved();
   const std::intptr_t result = plat::DialogBox(state.module_instance, msg::kConfigDialogId,
                                                plat::GetFocus(), &ConfigDialogProc);
   if (result == -1) {
@@ -206,7 +206,19 @@ int OpenConfigDialog() {
     plat::MessageBox(plat::GetFocus(), text, msg::kDialogErrorCaption,
                      plat::kMbSystemModal | plat::kMbIconError);
   }
-  return SaveSettings();
+  plat::ProfileWriteFailure failure;
+  if (WriteSettings(&failure)) {
+    state.settings_unsaved = 0;
+  } else if (result == 1) {
+    // The values chosen stay in force for the session; the user is told
+    // that the profile did not take them.
+    state.settings_unsaved = 1;
+    char text[kBufferSize + sizeof failure.file + sizeof failure.reason];
+    std::snprintf(text, sizeof text, msg::kSaveFailedFormat, failure.file, failure.reason);
+    plat::MessageBox(plat::GetFocus(), text, msg::kSaveFailedCaption,
+                     plat::kMbSystemModal | plat::kMbIconWarning);
+  }
+  return 1;
 }
 
 std::intptr_t ConfigDialogProc(plat::Handle dialog, std::uint32_t message, std::uintptr_t wparam,

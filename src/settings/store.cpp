@@ -51,7 +51,8 @@ double LeadingNumber(const char* text) {
 
 // "%.11f" of a value, whatever the process's locale.
 void FormatFixed11(double value, char* text, std::size_t size) {
-  const auto [end, error] = std::to_chars(text, text + size - 1, value, std::chars_format::fixed, 11);
+  const auto [end, error] =
+      std::to_chars(text, text + size - 1, value, std::chars_format::fixed, 11);
   *(error == std::errc{} ? end : text) = '\0';
 }
 
@@ -91,22 +92,34 @@ int LoadSettings() {
   return 1;
 }
 
-int SaveSettings() {
+bool WriteSettings(plat::ProfileWriteFailure* failure) {
   const Settings& s = State().settings;
   char text[kBufferSize];
+  bool saved = true;
+  // Every key is written even after a failure; the first failure is the one told.
+  auto write = [&](const char* key, const char* value) {
+    if (!plat::ProfileWrite(kProfileSection, key, value, saved ? failure : nullptr)) saved = false;
+  };
 
   std::snprintf(text, sizeof text, "%i", s.ResRA);
-  plat::ProfileWrite(kProfileSection, "ResRA", text);
+  write("ResRA", text);
   std::snprintf(text, sizeof text, "%i", s.ResDec);
-  plat::ProfileWrite(kProfileSection, "ResDec", text);
-  plat::ProfileWrite(kProfileSection, "CommPort", s.CommPort);
+  write("ResDec", text);
+  write("CommPort", s.CommPort);
   FormatFixed11(s.RefRA, text, sizeof text);
-  plat::ProfileWrite(kProfileSection, "RefRA", text);
+  write("RefRA", text);
   FormatFixed11(s.RefDec, text, sizeof text);
-  plat::ProfileWrite(kProfileSection, "RefDec", text);
-  plat::ProfileWrite(kProfileSection, "MountType", s.MountType == kAltAzimuth ? "AA" : "EQ");
-  plat::ProfileWrite(kProfileSection, "PCode", s.PCode == 1 ? "ON" : "OFF");
+  write("RefDec", text);
+  write("MountType", s.MountType == kAltAzimuth ? "AA" : "EQ");
+  write("PCode", s.PCode == 1 ? "ON" : "OFF");
+  return saved;
+}
+
+int SaveSettings() {
+  WriteSettings(nullptr);
   return 1;
 }
+
+int LoadSettingsUnlessUnsaved() { return State().settings_unsaved != 0 ? 1 : LoadSettings(); }
 
 }  // namespace ctl

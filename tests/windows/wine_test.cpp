@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -267,6 +268,9 @@ TEST(CrossPlatform, SameScriptGivesTheSameRecordsReportsBoxesAndProfile) {
       {"message 24"},
       {"message 25"},
       {"message 29"},
+      // A host that calls again from within a box or the dialog.
+      {"reenter message 24"},
+      {"reenter configure click:2"},
       // The core's mends hold through the Windows layer too: a connect while
       // connected, answers the box should not give, a singular fit.
       {"connect"},
@@ -315,6 +319,13 @@ TEST(CrossPlatform, SameScriptGivesTheSameRecordsReportsBoxesAndProfile) {
   EXPECT_EQ(on_windows, on_linux);
   EXPECT_EQ(Section(winetest::ReadFile(Wine().WinIni()), "ZazuvUzarDLL"),
             Section(winetest::ReadFile(linux_env.WinIni()), "ZazuvUzarDLL"));
+
+  // Calls made from within a box or the dialog touched nothing: no report
+  // due, every other block as the host left it.
+  EXPECT_EQ(std::count(on_windows.begin(), on_windows.end(), "inside update 5 00000000"), 2);
+  EXPECT_EQ(std::count(on_windows.begin(), on_windows.end(), "inside state eeee"), 2);
+  EXPECT_EQ(std::count(on_windows.begin(), on_windows.end(), "inside register 04000000eeeeeeee"),
+            2);
 
   // Boxes came from real windows, and reports were delivered.
   EXPECT_NE(LineStarting(on_windows, "box "), "");
@@ -417,6 +428,37 @@ TEST(WineProfile, LoadAndSaveKeepOtherSectionsKeysAndComments) {
   for (const char* entry : {"ResRA=-2048", "ResDec=1000", "CommPort=COM2", "MountType=AA"}) {
     EXPECT_TRUE(Has(Section(winetest::ReadFile(Wine().WinIni()), "ZazuvUzarDLL"), entry)) << entry;
   }
+}
+
+// A win.ini the user may not write (as %windir%\\win.ini is to a standard
+// user without UAC virtualisation): one box at the OK that names the file
+// and the system's reason, and the values chosen stay in force.
+TEST(WineProfile, SettingsThatCannotBeSavedAreToldAndKeptForTheSession) {
+  REQUIRE_WINE();
+  WriteWinIni(kPlainWinIni);
+  ASSERT_EQ(chmod(Wine().WinIni().c_str(), 0444), 0);
+  auto host = Wine().StartHost();
+  ASSERT_TRUE(host->Loaded());
+  host->Do("register 3");
+  const Answer ok = host->Do("configure text:1000=1024 click:1");
+  const Answer again = host->Do("configure click:2");
+  host->Quit();
+  chmod(Wine().WinIni().c_str(), 0644);
+
+  const std::string box = LineStarting(ok.lines, "box Settings Not Saved|");
+  std::printf("%s\n", box.c_str());
+  EXPECT_NE(box.find("|The settings could not be saved in C:\\windows\\win.ini:\\n"),
+            std::string::npos)
+      << box;
+  EXPECT_NE(box.find("They stay in force until the program is closed.|warning|system"),
+            std::string::npos)
+      << box;
+  EXPECT_EQ(std::count_if(ok.lines.begin(), ok.lines.end(),
+                          [](const std::string& l) { return l.rfind("box ", 0) == 0; }),
+            1);
+  ASSERT_EQ(again.lines.size(), 2u);
+  EXPECT_NE(again.lines[1].find(" 1000=1024 "), std::string::npos) << again.lines[1];
+  EXPECT_EQ(winetest::ReadFile(Wine().WinIni()), kPlainWinIni);
 }
 
 // ---- GDI: the debug page in a real window ----------------------------------------------
