@@ -1,7 +1,9 @@
 // Operation 23: the configuration dialog.  The settings are loaded before it
 // opens and saved after it closes, whatever the outcome; the dialog's
 // procedure fills the controls from the settings record when it opens and
-// writes them back on OK.
+// writes them back on OK.  When the profile does not take an OK's settings
+// the user is told, and they stay in force (they are not reloaded) until a
+// save succeeds.
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
