@@ -1,6 +1,7 @@
 #include "app.h"
 
 #include <unistd.h>
+#include <velastra/config_dir.h>
 
 #include <algorithm>
 #include <chrono>
@@ -19,12 +20,6 @@ namespace host {
 namespace fs = std::filesystem;
 
 namespace {
-
-// Object menu command ids of the plug-in.
-constexpr std::uint32_t kCmdCalibrate = 20001;
-constexpr std::uint32_t kCmdAdd = 20002;
-constexpr std::uint32_t kCmdRemove = 20003;
-constexpr std::uint32_t kCmdSight = 20004;
 
 constexpr int kTickMilliseconds = 200;
 
@@ -146,17 +141,17 @@ bool ParseOptions(int argc, char** argv, Options* o, std::string* error) {
 }
 
 std::string ConfigDir() {
-  if (const char* dir = std::getenv("VELASTRA_CONFIG_DIR"); dir != nullptr && *dir != '\0') {
-    return dir;
-  }
-  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && *xdg != '\0') {
-    return std::string(xdg) + "/velastra";
-  }
-  const char* home = std::getenv("HOME");
-  return std::string(home != nullptr ? home : ".") + "/.config/velastra";
+  char folder[4096];
+  return vl_ConfigDirectory(folder, sizeof folder) ? std::string(folder) : std::string();
 }
 
 bool ProfileWritable(const std::string& dir, std::string* reason) {
+  if (dir.empty()) {
+    *reason =
+        "no configuration folder can be named (set HOME or VELASTRA_CONFIG_DIR); settings will "
+        "not be saved";
+    return false;
+  }
   std::error_code ec;
   fs::create_directories(dir, ec);
   const std::string profile = dir + "/win.ini";
@@ -217,7 +212,7 @@ bool App::Start() {
   const Registration r = session_.Register();
   if (!r.accepted) {
     console_.Error("the plug-in " + path + " refused to register with interface version " +
-                   std::to_string(kHostInterfaceVersion));
+                   std::to_string(VL_INTERFACE_VERSION));
     return false;
   }
   // The debug window at the size the registration record suggests.
@@ -269,10 +264,13 @@ bool App::Connect() {
     }
     return true;
   }
-  for (std::size_t i = boxes; i < Ws().boxes().size(); ++i) {
-    if (Ws().boxes()[i].text == "Could not open comm port.") {
-      ExplainPort(ProfilePort());
-      break;
+  // Not connected: when the port itself is what failed, say why, from the
+  // host's own look at the device rather than from the box's words.
+  if (Ws().boxes().size() > boxes) {
+    const PortCheck check = CheckPort(ProfilePort());
+    if (!check.ready()) {
+      console_.Print(check.Text());
+      console_.Log("port check: " + (check.lines.empty() ? std::string() : check.lines.front()));
     }
   }
   return false;
@@ -342,7 +340,7 @@ std::string App::DescribeReport(const Report& report) {
 
 bool App::ObjectCommand(std::uint32_t id, const std::string& star_name) {
   const astro::Star* star = nullptr;
-  if (id != kCmdCalibrate) {
+  if (id != VL_CMD_CALIBRATE) {
     star = astro::FindStar(star_name);
     if (star == nullptr) {
       console_.Line(star_name.empty()
@@ -386,8 +384,8 @@ bool App::ObjectCommand(std::uint32_t id, const std::string& star_name) {
       fit_ = fit;
     }
   }
-  if (star != nullptr && !refused && id == kCmdAdd) listed_.push_back(star->name);
-  if (star != nullptr && !refused && id == kCmdRemove) std::erase(listed_, star->name);
+  if (star != nullptr && !refused && id == VL_CMD_ADD) listed_.push_back(star->name);
+  if (star != nullptr && !refused && id == VL_CMD_REMOVE) std::erase(listed_, star->name);
   return true;
 }
 
@@ -437,10 +435,10 @@ void App::ShowMenus() {
     std::int32_t id;
     const char* text;
   };
-  const Item items[] = {{kItemConfigure, "Configure..."},
-                        {kItemConnect, "Connect"},
-                        {kItemDisconnect, "Disconnect"},
-                        {kItemReporting, "Report Position"}};
+  const Item items[] = {{VL_ITEM_CONFIGURE, "Configure..."},
+                        {VL_ITEM_CONNECT, "Connect"},
+                        {VL_ITEM_DISCONNECT, "Disconnect"},
+                        {VL_ITEM_REPORTING, "Report Position"}};
   console_.Line("Telescope menu:");
   for (const Item& item : items) {
     const MenuState s = session_.ItemState(item.id);
@@ -585,13 +583,13 @@ bool App::Execute(const std::string& raw) {
       ListStars(static_cast<int>(std::min(count, 1000.0)));
     }
   } else if (command == "add") {
-    ObjectCommand(kCmdAdd, rest);
+    ObjectCommand(VL_CMD_ADD, rest);
   } else if (command == "remove") {
-    ObjectCommand(kCmdRemove, rest);
+    ObjectCommand(VL_CMD_REMOVE, rest);
   } else if (command == "sight") {
-    ObjectCommand(kCmdSight, rest);
+    ObjectCommand(VL_CMD_SIGHT, rest);
   } else if (command == "calibrate") {
-    ObjectCommand(kCmdCalibrate, "");
+    ObjectCommand(VL_CMD_CALIBRATE, "");
   } else if (command == "configure" || command == "config") {
     session_.Configure();
   } else if (command == "menu") {

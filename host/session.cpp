@@ -5,21 +5,6 @@
 #include "blocks.h"
 
 namespace host {
-namespace {
-
-// Byte offsets of the host records.
-constexpr std::size_t kRegistrationSize = 1024;
-constexpr std::size_t kPeriodicSize = 64;
-constexpr std::size_t kObjectMenuSize = 1200;
-constexpr std::size_t kObjectName = 8;
-constexpr std::size_t kObjectRa = 544;
-constexpr std::size_t kObjectDec = 552;
-constexpr std::size_t kObjectMenuHandle = 1108;
-constexpr std::size_t kObjectCommand = 1116;
-constexpr std::size_t kTelescopeSize = 400;
-constexpr std::size_t kTelescopeContext = 320;
-
-}  // namespace
 
 Session::~Session() {
   if (library_ != nullptr) dlclose(library_);
@@ -52,101 +37,106 @@ std::int16_t Session::Call(std::uint32_t selector, std::uintptr_t parameter) {
 }
 
 Registration Session::Register(std::int32_t version) {
-  Block block(kRegistrationSize);
-  block.PutI32(0, version);
-  Call(kRegister, block.address());
+  Block block(VL_REGISTRATION_SIZE);
+  block.PutI32(VL_REGISTRATION_VERSION, version);
+  Call(VL_OP_REGISTER, block.address());
   Registration r;
-  r.accepted = block.U8(4) == 1;
-  r.version = block.I32(0);
+  r.accepted = block.U8(VL_REGISTRATION_ACCEPTED) == 1;
+  r.version = block.I32(VL_REGISTRATION_VERSION);
   if (r.accepted) {
-    r.top = block.U16(18);
-    r.left = block.U16(20);
-    r.bottom = block.U16(22);
-    r.right = block.U16(24);
-    r.caption = block.Counted(33);
+    r.top = block.U16(VL_REGISTRATION_TOP);
+    r.left = block.U16(VL_REGISTRATION_LEFT);
+    r.bottom = block.U16(VL_REGISTRATION_BOTTOM);
+    r.right = block.U16(VL_REGISTRATION_RIGHT);
+    r.caption = block.Counted(VL_REGISTRATION_CAPTION);
   }
   return r;
 }
 
-void Session::SetDebugWindow(ws_Handle window) { Call(kSetDebugWindow, window); }
+void Session::SetDebugWindow(ws_Handle window) { Call(VL_OP_SET_DEBUG_WINDOW, window); }
 
 void Session::SetTime(double day_number) {
-  Block block(16);
-  block.PutF64(0, day_number);
-  Call(kSetTime, block.address());
+  Block block(VL_TIME_SIZE);
+  block.PutF64(VL_TIME_DAY_NUMBER, day_number);
+  Call(VL_OP_SET_TIME, block.address());
 }
 
 void Session::SetHostContext(std::int32_t context) {
-  Block block(16);
-  block.PutI32(12, context);
-  Call(kSetHostContext, block.address());
+  Block block(VL_CONTEXT_SIZE);
+  block.PutI32(VL_CONTEXT_VALUE, context);
+  Call(VL_OP_SET_HOST_CONTEXT, block.address());
 }
 
 void Session::Connect() {
   Block block(16);
-  Call(kConnect, block.address());
+  Call(VL_OP_CONNECT, block.address());
 }
 void Session::Disconnect() {
   Block block(16);
-  Call(kDisconnect, block.address());
+  Call(VL_OP_DISCONNECT, block.address());
 }
 void Session::ToggleReporting() {
   Block block(16);
-  Call(kToggleReporting, block.address());
+  Call(VL_OP_TOGGLE_REPORTING, block.address());
 }
 void Session::Calibrate() {
   Block block(16);
-  Call(kCalibrate, block.address());
+  Call(VL_OP_CALIBRATE, block.address());
 }
 void Session::Configure() {
   Block block(16);
-  Call(kConfigure, block.address());
+  Call(VL_OP_CONFIGURE, block.address());
 }
 
 MenuState Session::ItemState(std::int32_t item) {
-  Block block(8);
-  block.PutI32(0, item);
-  Call(kMenuItemState, block.address());
-  return {block.U8(4) == 1, block.U8(5) == 1};
+  Block block(VL_MENU_STATE_SIZE);
+  block.PutI32(VL_MENU_STATE_ITEM, item);
+  Call(VL_OP_MENU_ITEM_STATE, block.address());
+  return {block.U8(VL_MENU_STATE_ENABLED) == 1, block.U8(VL_MENU_STATE_CHECKED) == 1};
 }
 
 std::optional<Report> Session::PeriodicUpdate() {
-  Block block(kPeriodicSize);
-  block.PutI32(4, 5);
-  Call(kPeriodicUpdate, block.address());
-  const std::int32_t kind = block.I32(4);
-  const std::uintptr_t address = block.U32(8);  // a 4-byte field: the plug-in keeps it below 4 GiB
-  if ((kind != 2 && kind != 3) || address == 0) return std::nullopt;
+  Block block(VL_PERIODIC_SIZE);
+  block.PutI32(VL_PERIODIC_KIND, VL_KIND_NONE);
+  Call(VL_OP_PERIODIC_UPDATE, block.address());
+  const std::int32_t kind = block.I32(VL_PERIODIC_KIND);
+  // A 4-byte field: the plug-in keeps its reports below 4 GiB.
+  const std::uintptr_t address = block.U32(VL_PERIODIC_REPORT);
+  if ((kind != VL_KIND_HORIZONTAL && kind != VL_KIND_EQUATORIAL) || address == 0) {
+    return std::nullopt;
+  }
   Report report;
   report.kind = kind;
-  report.first = F64At(address, 0);
-  report.second = F64At(address, 8);
-  if (kind == 2) report.first = astro::MathematicalToRealWorld(report.first);
+  report.first = F64At(address, VL_REPORT_FIRST);
+  report.second = F64At(address, VL_REPORT_SECOND);
+  if (kind == VL_KIND_HORIZONTAL) report.first = astro::MathematicalToRealWorld(report.first);
   return report;
 }
 
 std::optional<astro::Equatorial> Session::TelescopeObject(std::int32_t context) {
-  Block block(kTelescopeSize);
-  block.PutI32(kTelescopeContext, context);
-  Call(kTelescopeObject, block.address());
-  if (block.U8(0) != 1 || block.U8(1) != 3) return std::nullopt;
-  return astro::Equatorial{block.F64(8), block.F64(16)};
+  Block block(VL_TELESCOPE_SIZE);
+  block.PutI32(VL_TELESCOPE_CONTEXT, context);
+  Call(VL_OP_TELESCOPE_OBJECT, block.address());
+  if (block.U8(VL_TELESCOPE_VALID) != 1 || block.U8(VL_TELESCOPE_KIND) != VL_KIND_EQUATORIAL) {
+    return std::nullopt;
+  }
+  return astro::Equatorial{block.F64(VL_TELESCOPE_FIRST), block.F64(VL_TELESCOPE_SECOND)};
 }
 
 void Session::BuildObjectMenu(ws_Handle menu) {
-  Block block(kObjectMenuSize);
-  block.PutU32(kObjectMenuHandle, static_cast<std::uint32_t>(menu));
-  Call(kBuildObjectMenu, block.address());
+  Block block(VL_OBJECT_MENU_SIZE);
+  block.PutU32(VL_OBJECT_MENU_HANDLE, static_cast<std::uint32_t>(menu));
+  Call(VL_OP_BUILD_OBJECT_MENU, block.address());
 }
 
 void Session::ObjectMenuCommand(std::int32_t id, const std::string& name,
                                 const astro::Equatorial& position) {
-  Block block(kObjectMenuSize);
-  block.PutCounted(kObjectName, name);
-  block.PutF64(kObjectRa, position.ra);
-  block.PutF64(kObjectDec, position.dec);
-  block.PutI32(kObjectCommand, id);
-  Call(kObjectMenuCommand, block.address());
+  Block block(VL_OBJECT_MENU_SIZE);
+  block.PutCounted(VL_OBJECT_NAME, name);
+  block.PutF64(VL_OBJECT_RA, position.ra);
+  block.PutF64(VL_OBJECT_DEC, position.dec);
+  block.PutI32(VL_OBJECT_COMMAND, id);
+  Call(VL_OP_OBJECT_MENU_COMMAND, block.address());
 }
 
 }  // namespace host

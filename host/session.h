@@ -2,6 +2,7 @@
 // DoOperation with the host's parameter blocks and reads the answers.
 #pragma once
 
+#include <velastra/contract.h>
 #include <velastra/host_abi.h>
 
 #include <cstdint>
@@ -13,34 +14,8 @@
 
 namespace host {
 
-// Operation selectors the host uses.
-enum Operation : std::uint32_t {
-  kRegister = 0,
-  kSetDebugWindow = 2,
-  kPeriodicUpdate = 8,
-  kBuildObjectMenu = 14,
-  kObjectMenuCommand = 15,
-  kTelescopeObject = 21,
-  kMenuItemState = 22,
-  kConfigure = 23,
-  kConnect = 26,
-  kDisconnect = 27,
-  kToggleReporting = 28,
-  kCalibrate = 30,
-  kSetTime = 34,
-  kSetHostContext = 39,
-};
-
-// The host's telescope menu items, as the plug-in answers their state.
-enum MenuItem : std::int32_t {
-  kItemConfigure = 8200,
-  kItemConnect = 8203,
-  kItemDisconnect = 8204,
-  kItemReporting = 8205,
-};
-
-// The interface version this host speaks.
-inline constexpr std::int32_t kHostInterfaceVersion = 4;
+// The operation selectors, menu item ids, command ids and record layouts the
+// host uses are the contract's own (velastra/contract.h).
 
 struct Registration {
   bool accepted = false;
@@ -82,7 +57,7 @@ class Session {
 
   std::int16_t Call(std::uint32_t selector, std::uintptr_t parameter);
 
-  Registration Register(std::int32_t version = kHostInterfaceVersion);
+  Registration Register(std::int32_t version = VL_INTERFACE_VERSION);
   void SetDebugWindow(ws_Handle window);
   // Operation 34: the day number (astro::SiderealDayNumber: one unit per
   // sidereal turn).
@@ -95,8 +70,8 @@ class Session {
   void Calibrate();
   void Configure();
   MenuState ItemState(std::int32_t item);
-  bool connected() { return ItemState(kItemDisconnect).enabled; }
-  bool reporting() { return ItemState(kItemReporting).checked; }
+  bool connected() { return ItemState(VL_ITEM_DISCONNECT).enabled; }
+  bool reporting() { return ItemState(VL_ITEM_REPORTING).checked; }
 
   // Operation 8: a report when one is due, nothing otherwise.
   std::optional<Report> PeriodicUpdate();

@@ -18,6 +18,7 @@
 #include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <velastra/config_dir.h>
 
 #include <cerrno>
 #include <cstddef>
@@ -27,7 +28,6 @@
 #include <cstring>
 
 #include "platform/platform.h"
-#include "platform/posix/config_dir.h"
 
 namespace plat {
 namespace {
@@ -108,7 +108,7 @@ class Scratch {
 
 bool ProfilePath(char* out, std::size_t size) {
   char folder[PATH_MAX];
-  if (!posix::ConfigDirectory(folder, sizeof folder)) return false;
+  if (!vl_ConfigDirectory(folder, sizeof folder)) return false;
   const int n = std::snprintf(out, size, "%s/%s", folder, kProfileName);
   return n > 0 && static_cast<std::size_t>(n) < size;
 }
@@ -543,7 +543,7 @@ bool ProfileWrite(const char* section, const char* key, const char* text,
   if (key != nullptr && !ValidKeyName(key)) return Failed(failure, link, EINVAL);
 
   char folder[PATH_MAX];
-  if (!posix::ConfigDirectory(folder, sizeof folder)) return Failed(failure, link, ENAMETOOLONG);
+  if (!vl_ConfigDirectory(folder, sizeof folder)) return Failed(failure, link, ENAMETOOLONG);
   errno = 0;
   if (!MakeFolders(folder)) return Failed(failure, link, errno != 0 ? errno : ENOTDIR);
   if (!ProfilePath(link, sizeof link)) return Failed(failure, link, ENAMETOOLONG);
