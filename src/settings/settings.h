@@ -13,7 +13,7 @@ inline constexpr const char* kProfileSection = "ZazuvUzarDLL";
 
 int LoadSettings();
 int SaveSettings();
-// Writes the seven keys as SaveSettings does; false when a write failed,
+// Writes the keys as SaveSettings does; false when a write failed,
 // with the first failure in `failure` (when given).
 bool WriteSettings(plat::ProfileWriteFailure* failure);
 // LoadSettings, except while the session holds settings that the profile
