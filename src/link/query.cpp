@@ -98,12 +98,14 @@ bool QueryEncoders(EncoderRecord& record, const Settings& settings, bool* comple
 
   plat::SerialPurge(port, kPurgeAll);
   if (!plat::SerialTransmitChar(port, 'Q')) {
+    plat::SerialClearErrors(port);
     CountFailure(state);
     plat::MessageBox(0, msg::kFailedSendQ, msg::kWriteCommErrorCaption, kSystemWarning);
     return false;
   }
   std::uint32_t received = 0;
   if (!plat::SerialRead(port, reply, kCountsLength, &received)) {
+    plat::SerialClearErrors(port);
     CountFailure(state);
     plat::MessageBox(0, msg::kCannotReadQ, msg::kReadCommErrorCaption, kSystemWarning);
     return false;
@@ -142,6 +144,7 @@ bool QueryEncoders(EncoderRecord& record, const Settings& settings, bool* comple
     record.status = kStatusOff;
   } else {
     if (!plat::SerialTransmitChar(port, 'P')) {
+      plat::SerialClearErrors(port);
       CountFailure(state);
       plat::MessageBox(plat::GetFocus(), msg::kFailedSendP, msg::kWriteCommErrorCaption,
                        kSystemWarning);
@@ -149,6 +152,7 @@ bool QueryEncoders(EncoderRecord& record, const Settings& settings, bool* comple
     }
     received = 0;
     if (!plat::SerialRead(port, reply, kStatusLength, &received)) {
+      plat::SerialClearErrors(port);
       CountFailure(state);
       plat::MessageBox(plat::GetFocus(), msg::kCannotReadP, msg::kReadCommErrorCaption,
                        kSystemWarning);

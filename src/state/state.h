@@ -150,6 +150,9 @@ struct PluginState {
   double RadPerCountDec = RadiansPerCount(4096);
   // Configuration dialog.
   char pending_port_digit = '1';
+  // 1 after a dialog's OK whose settings the profile could not take, until a
+  // save succeeds.
+  std::uint8_t settings_unsaved = 0;
 };
 
 // The one process-wide instance.

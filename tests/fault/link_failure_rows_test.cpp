@@ -180,6 +180,33 @@ TEST_F(LinkFailureRows, TheQAnswerCannotBeRead) {
   EXPECT_EQ(plat::fault::Sent(), "Q") << "no P after a failed Q exchange";
 }
 
+// A port that stops on errors (Windows with fAbortOnError) refuses every send
+// and read after one failure until the error is cleared: a failed read or
+// send is followed by a good query, at each of the four exchanges.
+TEST_F(LinkFailureRows, AFailedSendOrReadClearsThePortsErrorSoTheNextQuerySucceeds) {
+  const struct {
+    Call call;
+    int nth;
+  } rows[] = {{Call::kTransmit, 1}, {Call::kRead, 1}, {Call::kTransmit, 2}, {Call::kRead, 2}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(static_cast<int>(row.call) * 10 + row.nth);
+    SetUp();
+    Connected();
+    plat::fault::LatchErrors(true);
+    plat::fault::Fail(row.call, row.nth);
+    auto record = testsupport::SentinelRecord();
+    Query(record);
+    EXPECT_EQ(plat::fault::Calls(Call::kClearErrors), 1);
+    wsm::Reset();
+    record = testsupport::SentinelRecord();
+    EXPECT_TRUE(Query(record));
+    EXPECT_TRUE(wsm::TheLog().boxes.empty()) << wsm::TheLog().boxes[0].text;
+    EXPECT_EQ(record.encoder1, 90.0);
+    EXPECT_EQ(record.status, 7);
+    EXPECT_EQ(ctl::State().link_failures, 0);
+  }
+}
+
 // The status exchange fails after the counts were converted: the angles are
 // kept, the status word is not touched, and the box has the focus window.
 TEST_F(LinkFailureRows, PCannotBeSentOrItsAnswerRead) {
