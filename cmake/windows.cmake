@@ -57,7 +57,7 @@ add_custom_target(controller_startfiles DEPENDS ${_startfiles}/crtbegin.o)
 
 # ---- Controller.plug ------------------------------------------------------------
 add_library(controller_plug SHARED
-  src/platform/win32/entry.c
+  src/entry/win32_attach.c src/entry/win32.cpp
   src/platform/win32/serial.cpp src/platform/win32/profile.cpp src/platform/win32/clock.cpp
   src/platform/win32/module.cpp src/platform/win32/window_system.cpp
   ${CMAKE_BINARY_DIR}/controller.rc)
@@ -65,7 +65,7 @@ target_include_directories(controller_plug PRIVATE src include)
 add_dependencies(controller_plug velastra_import controller_startfiles)
 # The entry point runs before any code built for SSE2 and checks the
 # processor; it is built without SSE2 itself.
-set_source_files_properties(src/platform/win32/entry.c PROPERTIES
+set_source_files_properties(src/entry/win32_attach.c PROPERTIES
   COMPILE_OPTIONS "-mno-sse;-mno-sse2;-mfpmath=387;-mgeneral-regs-only")
 set_property(TARGET controller_plug APPEND PROPERTY LINK_DEPENDS ${_startfiles}/crtbegin.o)
 target_link_options(controller_plug PRIVATE -B${_startfiles}/ -Wl,-e,_ControllerEntry@12)

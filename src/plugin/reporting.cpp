@@ -11,6 +11,7 @@
 #include "plugin/bytes.h"
 #include "plugin/messages.h"
 #include "plugin/plugin.h"
+#include "plugin/position.h"
 #include "pointing/pointing.h"
 
 namespace ctl {

@@ -4,7 +4,8 @@
  * first: it is built without SSE2, asks the processor, and refuses to attach
  * on one without SSE2, so that the host's LoadLibrary fails cleanly instead
  * of the host dying of an illegal instruction.  Otherwise it hands every
- * notification to the runtime's own entry point, DllMainCRTStartup. */
+ * notification to the runtime's own entry point, DllMainCRTStartup, which
+ * runs the static constructors and then DllMain (win32.cpp). */
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
