@@ -1,5 +1,6 @@
 // The guided session's choice of calibration stars, the share of the sky a
-// set leaves outside its span, and the calibration chart's scale bar.
+// set leaves outside its span, the calibration chart's scale bar, the night
+// chart's grid and the charts' text.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -183,6 +184,65 @@ TEST(NightChart, PointsLinesAndTheLimitLandWhereTheirValuesSay) {
   for (const auto& e : expected) {
     EXPECT_EQ(chart.At(e.x, e.y), e.colour) << e.x << ", " << e.y;
   }
+}
+
+// The scale bar for errors of a fraction of an arcsecond: the longest offset
+// is drawn 60 pixels long and the bar is the longest round step that fits.
+TEST(CalibrationChart, TheScaleBarOfFineErrorsIsItsRoundStepLong) {
+  testsupport::TempConfigDir folder;
+  host::TextRenderer text;
+  const astro::Equatorial a{1.0, 0.5};
+  const struct {
+    double error_arcsec;
+    int bar_pixels;
+  } cases[] = {{0.25, 48}, {0.6, 50}, {1.2, 50}};  // bars of 0.2", 0.5" and 1"
+  for (const auto& c : cases) {
+    const double error = c.error_arcsec / 60 * astro::kArcminute;
+    const std::vector<host::ChartStar> stars{{"A", a, {a.ra, a.dec + error}, a, false}};
+    const std::string path = (folder.Path() / "fine.png").string();
+    std::string why;
+    ASSERT_TRUE(host::WriteCalibrationChart(stars, text, path, &why)) << why;
+    const hosttest::Picture chart = hosttest::ReadPng(path);
+    ASSERT_TRUE(chart.ok());
+    int run = 0;  // the bar and its end tick
+    while (chart.At(240 + run, chart.height - 15) == kChartLabel) ++run;
+    EXPECT_EQ(run, c.bar_pixels + 1) << c.error_arcsec;
+  }
+}
+
+// The plot's top falls on a grid line: 5' (a limit of 4', steps of 1') and
+// 12' (a limit of 9.6', still steps of 1', 1' at y 464).
+TEST(NightChart, GridLinesRunUpToAndIncludingTheTop) {
+  testsupport::TempConfigDir folder;
+  host::TextRenderer text;
+  const struct {
+    double limit;
+    int grid_y;
+  } cases[] = {{4.0, 60}, {9.6, 464}};
+  for (const auto& c : cases) {
+    const std::string path = (folder.Path() / "grid.png").string();
+    std::string why;
+    ASSERT_TRUE(host::WriteNightChart({}, c.limit, text, path, &why)) << why;
+    const hosttest::Picture chart = hosttest::ReadPng(path);
+    ASSERT_TRUE(chart.ok());
+    EXPECT_EQ(chart.At(300, c.grid_y), kChartGrid) << c.limit;
+  }
+}
+
+// Text runs right from where it is drawn: nothing of "H" left of x = 20.
+TEST(ChartText, GlyphsRunRightFromThePen) {
+  host::TextRenderer text;
+  host::Canvas canvas(100, 40);
+  const host::Rgb white{255, 255, 255};
+  ASSERT_TRUE(text.Draw(canvas, {-16, 0, "Arial"}, 20, 10, "HH", white, {}, false));
+  int left = 0, right = 0;
+  for (int y = 0; y < 40; ++y) {
+    for (int x = 0; x < 100; ++x) {
+      if (canvas.Pixel(x, y) == white) ++(x < 20 ? left : right);
+    }
+  }
+  EXPECT_EQ(left, 0);
+  EXPECT_GT(right, 20);
 }
 
 }  // namespace
