@@ -194,6 +194,9 @@ TEST_F(PortCheck, TheBoxIsAskedAndWhatCameBackIsTold) {
   box_.ClearFaults();
   ASSERT_TRUE(box_.SetStatusBytes("042\r"));
   EXPECT_TRUE(Has(Check("COM1").out, "answered the status \"042\\r\"")) << Check("COM1").out;
+  // Bytes a person cannot read, DEL among them, are shown as hex.
+  ASSERT_TRUE(box_.SetStatusBytes("\17742\r"));
+  EXPECT_TRUE(Has(Check("COM1").out, "answered the status \"\\x7F42\\r\"")) << Check("COM1").out;
   config_.WriteProfile("[ZazuvUzarDLL]\nCommPort=COM1\nPCode=OFF\n");
   EXPECT_FALSE(Has(Check("COM1").out, "status")) << Check("COM1").out;
 }
