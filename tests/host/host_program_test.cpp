@@ -283,4 +283,14 @@ TEST(HostProgram, DemoCalibratesWellAndRemovesItsFolder) {
   if (::testing::Test::HasFailure()) ADD_FAILURE() << run.out;
 }
 
+// --port names the box's device: the profile's port is linked to it and the
+// guided session begins.
+TEST_F(HostAgainstBox, APortOptionLinksThePortAndBeginsTheGuidedSession) {
+  const hosttest::Run run =
+      RunHost(HostArgs(config_) + " --port " + ShellQuote(box_.SlavePath()), "quit\n");
+  EXPECT_NE(run.out.find("== Guided session: calibrate the telescope with 4 stars"),
+            std::string::npos)
+      << run.out;
+}
+
 }  // namespace
