@@ -6,6 +6,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -274,6 +275,19 @@ TEST(HostProgram, DemoCalibratesWellAndRemovesItsFolder) {
   for (std::size_t at = 0; (at = run.out.find("worst error ", at)) != std::string::npos; ++at) {
     EXPECT_LT(std::stod(run.out.substr(at + 12)), 15.0) << run.out.substr(at - 14, 40);
   }
+  // Each slew ends on its star: the first report after it gives the
+  // declination the star is then sighted at.
+  static const std::regex kArrival(
+      R"(the telescope is on ([A-Za-z ]+)\n  position report: RA [^D]*(Dec [^']*'))");
+  int arrivals = 0;
+  for (std::sregex_iterator m(run.out.begin(), run.out.end(), kArrival), end; m != end; ++m) {
+    const std::regex sight("Sight Object: " + (*m)[1].str() + "\n  reported RA [^D]*(Dec [^']*')");
+    std::smatch sighted;
+    if (!std::regex_search(run.out, sighted, sight)) continue;
+    EXPECT_EQ((*m)[2].str(), sighted[1].str()) << (*m)[1];
+    ++arrivals;
+  }
+  EXPECT_GE(arrivals, 3);
   const std::size_t removed = run.out.find("Removed the demo's folder ");
   ASSERT_NE(removed, std::string::npos) << run.out;
   const std::string folder =
