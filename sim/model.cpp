@@ -1,6 +1,8 @@
 // The answer formats and the telescope model.
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <vector>
 
 #include "dsc_sim.h"
 
@@ -100,16 +102,56 @@ Frame MountFrame(const SkyModel& model) {
   return f;
 }
 
+// Working out a moment's sky (nutation, the Earth's place) takes longer than
+// everything else of an aim; runs of aims at one moment, and the reference
+// point's at connect, reuse the last few.
+template <typename Key, typename Value, typename Make>
+Value Remembered(const Key& key, Make make) {
+  struct Entry {
+    Key key;
+    Value value;
+  };
+  thread_local std::vector<Entry> entries;
+  for (const Entry& e : entries) {
+    if (std::memcmp(&e.key, &key, sizeof key) == 0) return e.value;
+  }
+  if (entries.size() == 4) entries.erase(entries.begin());
+  entries.push_back({key, make()});
+  return entries.back().value;
+}
+
+struct SkyKey {
+  double julian_date, latitude, longitude, height, pressure, temperature, humidity;
+};
+
+astro::Horizontal ObservedPlace(const SkyModel& model, double ra, double dec, double julian_date) {
+  const SkyKey key{julian_date,
+                   model.site.latitude,
+                   model.site.longitude,
+                   model.site.height,
+                   model.atmosphere.pressure_hpa,
+                   model.atmosphere.temperature_c,
+                   model.atmosphere.relative_humidity};
+  const astro::Sky sky = Remembered<SkyKey, astro::Sky>(
+      key, [&] { return astro::Sky(julian_date, model.site, model.atmosphere); });
+  return sky.Observed(astro::Equatorial{ra, dec});
+}
+
+double SiderealTime(double julian_date, double longitude) {
+  const std::pair<double, double> key{julian_date, longitude};
+  return Remembered<std::pair<double, double>, double>(
+      key, [&] { return astro::LocalSiderealTime(julian_date, longitude); });
+}
+
 }  // namespace
 
 Vector BaseDirection(const SkyModel& model, double ra, double dec, double julian_date) {
   if (model.mount == Mount::kAltAzimuth) {
-    const astro::Horizontal h =
-        astro::Sky(julian_date, model.site, model.atmosphere).Observed(astro::Equatorial{ra, dec});
+    const astro::Horizontal h = ObservedPlace(model, ra, dec, julian_date);
     return {std::cos(h.altitude) * std::cos(h.azimuth), std::cos(h.altitude) * std::sin(h.azimuth),
             std::sin(h.altitude)};
   }
-  const double hour_angle = astro::LocalSiderealTime(julian_date, model.site.longitude) - ra;
+  const double hour_angle = SiderealTime(julian_date, model.site.longitude) - ra;
   return {std::cos(dec) * std::cos(-hour_angle), std::cos(dec) * std::sin(-hour_angle),
           std::sin(dec)};
 }
