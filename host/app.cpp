@@ -371,20 +371,13 @@ bool App::ObjectCommand(std::uint32_t id, const std::string& star_name) {
   // The plug-in's sky frame is the apparent place of the date.
   session_.ObjectMenuCommand(static_cast<std::int32_t>(id), star ? star->name : "",
                              star ? SkyNow().Apparent(*star) : astro::Equatorial{});
-  // The list and the coefficients show only in the boxes: a refusal, or the
-  // calibration's result.
+  // The list shows only in the boxes: a refusal.  The calibration's result
+  // is the plug-in's box, shown as it is; the host keeps no copy of it.
   bool refused = false;
   for (std::size_t i = boxes; i < Ws().boxes().size(); ++i) {
     const MessageBoxRecord& box = Ws().boxes()[i];
     refused = refused || box.caption == "Duplicate Object" || box.caption == "No More Objects" ||
               box.caption == "Not Found" || box.caption == "Empty List";
-    PointingFit fit;
-    if (box.caption == "Telecope Calibrated" &&
-        std::sscanf(box.text.c_str(), "RA: %lf RB: %lf RC: %lf DA: %lf DB: %lf DC: %lf",
-                    &fit.first[0], &fit.first[1], &fit.first[2], &fit.second[0], &fit.second[1],
-                    &fit.second[2]) == 6) {
-      fit_ = fit;
-    }
   }
   if (star != nullptr && !refused && id == kCmdAdd) listed_.push_back(star->name);
   if (star != nullptr && !refused && id == kCmdRemove) std::erase(listed_, star->name);
@@ -419,7 +412,8 @@ void App::Help() {
       "  remove STAR              Remove from Calibrate List\n"
       "  sight STAR               Sight Object (point the telescope at the star first)\n"
       "  calibrate                Calibrate Telescope\n"
-      "  guide [N]                guided calibration with N stars (default 4): point at the\n"
+      "  guide [N] [axes|mount]   guided calibration with N stars (default 4), with the six\n"
+      "                           coefficients or the mount model: point at the\n"
       "                           reference point, connect, sight each star, calibrate, check\n"
       "  check STAR               the error at STAR once you point the telescope at it\n"
       "  configure                the plug-in's configuration dialog\n"
@@ -606,12 +600,24 @@ bool App::Execute(const std::string& raw) {
       LinkPort(rest.substr(0, gap), Trim(rest.substr(gap + 1)));
     }
   } else if (command == "guide") {
+    // guide [N] [axes|mount]
     double count = 4;
-    if (!rest.empty() &&
-        (!ParseNumber(rest, &count) || count < 2 || count > 8 || count != std::floor(count))) {
-      console_.Line("guide takes a number of calibration stars from 2 to 8, not '" + rest + "'.");
+    std::optional<bool> mount_model;
+    std::string number = rest;
+    const std::size_t gap = rest.rfind(' ');
+    const std::string last = gap == std::string::npos ? rest : rest.substr(gap + 1);
+    if (last == "mount" || last == "axes") {
+      mount_model = last == "mount";
+      number = gap == std::string::npos ? "" : Trim(rest.substr(0, gap));
+    }
+    if (!number.empty() &&
+        (!ParseNumber(number, &count) || count < 2 || count > 8 || count != std::floor(count))) {
+      console_.Line(
+          "guide takes a number of calibration stars from 2 to 8 and then axes or "
+          "mount, not '" +
+          rest + "'.");
     } else {
-      RunGuidedSession(*this, static_cast<std::size_t>(count));
+      RunGuidedSession(*this, static_cast<std::size_t>(count), mount_model);
     }
   } else if (command == "check") {
     const astro::Star* star = astro::FindStar(rest);

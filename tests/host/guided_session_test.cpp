@@ -109,8 +109,9 @@ class RealBoxThroughPty : public ::testing::Test {
 TEST_F(RealBoxThroughPty, GuidedSessionCalibratesAndChecks) {
   hosttest::Tmux tmux(Host(""), 120, 50);
   ASSERT_TRUE(tmux.started());
-  // The reference point, four stars, a check star.
-  EXPECT_EQ(FollowRequests(tmux, "Calibrated."), 6) << tmux.Screen();
+  // The reference point, four stars, the four again for their residuals, a
+  // check star.
+  EXPECT_EQ(FollowRequests(tmux, "Calibrated."), 10) << tmux.Screen();
   ASSERT_TRUE(tmux.WaitFor("Calibrated.")) << tmux.Screen();
   const std::string screen = tmux.Screen();
   EXPECT_NE(screen.find("COM1 is now " + box_.SlavePath()), std::string::npos) << screen;
@@ -130,7 +131,7 @@ TEST_F(RealBoxThroughPty, GuidedSessionCalibratesAndChecks) {
     rest = m.suffix();
   }
   EXPECT_EQ(before, 4) << screen;
-  const std::size_t table = screen.find("Residuals of the fit at the calibration stars:");
+  const std::size_t table = screen.find("Residuals of the fit at the calibration stars (each");
   ASSERT_NE(table, std::string::npos) << screen;
   rest = screen.substr(table);
   int residuals = 0;
@@ -148,7 +149,7 @@ TEST_F(RealBoxThroughPty, GuidedSessionCalibratesAndChecks) {
   // Again with three stars: connected already, so no reference point; the
   // earlier stars leave the list first, and the new fit is this session's.
   tmux.Type("guide 3");
-  EXPECT_EQ(FollowRequests(tmux, "Calibrated.", 2), 4) << tmux.Screen();
+  EXPECT_EQ(FollowRequests(tmux, "Calibrated.", 2), 7) << tmux.Screen();
   ASSERT_TRUE(tmux.WaitFor("> Remove from Calibrate List")) << tmux.Screen();
   const std::string again = tmux.Screen();
   EXPECT_EQ(again.find("Duplicate Object"), std::string::npos) << again;
