@@ -3,6 +3,8 @@
 #include "astro.h"
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <ctime>
 
 namespace astro {
@@ -58,11 +60,69 @@ double UnixFromJulianDate(double julian_date) {
   return (julian_date - kUnixEpochJulianDate) * 86400.0;
 }
 
-double JulianDateNow() {
+bool ParseUtc(const std::string& text, double& julian_date) {
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, consumed = 0;
+  double second = 0.0;
+  char separator = 0;
+  const char* s = text.c_str();
+  if (std::sscanf(s, "%4d-%2d-%2d%c%2d:%2d%n", &year, &month, &day, &separator, &hour, &minute,
+                  &consumed) != 6 ||
+      (separator != 'T' && separator != ' ')) {
+    return false;
+  }
+  s += consumed;
+  if (*s == ':') {
+    int more = 0;
+    if (std::sscanf(s, ":%lf%n", &second, &more) != 1 || !(second >= 0.0 && second < 60.0)) {
+      return false;
+    }
+    s += more;
+  }
+  if (*s == 'Z') ++s;
+  if (*s != '\0') return false;
+  double d1 = 0.0, d2 = 0.0;
+  if (eraDtf2d("UTC", year, month, day, hour, minute, second, &d1, &d2) != 0) return false;
+  julian_date = d1 + d2;
+  return true;
+}
+
+namespace {
+
+double SystemJulianDate() {
   timespec now{};
   clock_gettime(CLOCK_REALTIME, &now);
   return JulianDateFromUnix(static_cast<double>(now.tv_sec) +
                             static_cast<double>(now.tv_nsec) * 1e-9);
+}
+
+// Days to add to the system's clock: 0 unless VELASTRA_CLOCK pins a start.
+// Worked out again only when the variable changes (a test may set it).
+double ClockOffsetDays() {
+  static std::string pinned_as;
+  static double offset = 0.0;
+  const char* pinned = std::getenv("VELASTRA_CLOCK");
+  const std::string now_as = pinned != nullptr ? pinned : "";
+  if (now_as != pinned_as) {
+    pinned_as = now_as;
+    double start = 0.0;
+    offset = ParseUtc(now_as, start) ? start - SystemJulianDate() : 0.0;
+  }
+  return offset;
+}
+
+}  // namespace
+
+double JulianDateNow() { return SystemJulianDate() + ClockOffsetDays(); }
+
+bool ClockSettingValid(std::string* why) {
+  const char* pinned = std::getenv("VELASTRA_CLOCK");
+  double start = 0.0;
+  if (pinned == nullptr || *pinned == '\0' || ParseUtc(pinned, start)) return true;
+  if (why != nullptr) {
+    *why = std::string("VELASTRA_CLOCK=") + pinned +
+           " is not a UTC time such as 2026-12-09T05:05:00Z.";
+  }
+  return false;
 }
 
 double GreenwichSiderealTime(double julian_date) {

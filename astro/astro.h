@@ -33,6 +33,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace astro {
@@ -110,8 +111,18 @@ double FromHms(double hours, double minutes, double seconds);
 
 double JulianDateFromUnix(double unix_seconds);
 double UnixFromJulianDate(double julian_date);
-// The current real time (the system's UTC clock) as a Julian date.
+// The current time as a Julian date: the system's UTC clock, or, where the
+// environment variable VELASTRA_CLOCK names a UTC time
+// ("2026-12-09T05:05:00Z"), a clock that reads that time when the program
+// first asks and runs on at the real rate from there.  Tests pin their sky
+// with it, so that what is up does not depend on when they run.
 double JulianDateNow();
+// The Julian date of a UTC time written "YYYY-MM-DDTHH:MM[:SS]Z" (the "T"
+// may be a space, the "Z" left out); false for anything else.
+bool ParseUtc(const std::string& text, double& julian_date);
+// False, with the reason, when VELASTRA_CLOCK is set but names no UTC time;
+// programs refuse to start then.
+bool ClockSettingValid(std::string* why);
 
 // Greenwich apparent sidereal time (IAU 2006/2000A), radians in [0, 2*pi).
 double GreenwichSiderealTime(double julian_date);

@@ -18,11 +18,12 @@ set(_rc_tables
 add_custom_command(
   OUTPUT ${CMAKE_BINARY_DIR}/make_rc
   COMMAND ${CONTROLLER_BUILD_CXX} -std=c++20 -O1 -I${PROJECT_SOURCE_DIR}/src
-          ${PROJECT_SOURCE_DIR}/src/platform/win32/make_rc.cpp ${_rc_tables}
+          ${PROJECT_SOURCE_DIR}/tools/make_rc.cpp ${_rc_tables}
           -o ${CMAKE_BINARY_DIR}/make_rc
-  DEPENDS ${PROJECT_SOURCE_DIR}/src/platform/win32/make_rc.cpp ${_rc_tables}
+  DEPENDS ${PROJECT_SOURCE_DIR}/tools/make_rc.cpp ${_rc_tables}
           ${PROJECT_SOURCE_DIR}/src/settings/messages.h ${PROJECT_SOURCE_DIR}/src/plugin/messages.h
-          ${PROJECT_SOURCE_DIR}/src/platform/resources.h ${PROJECT_SOURCE_DIR}/src/platform/platform.h
+          ${PROJECT_SOURCE_DIR}/src/plugin/resources.h ${PROJECT_SOURCE_DIR}/src/settings/dialog_resource.h
+          ${PROJECT_SOURCE_DIR}/src/platform/platform.h
   COMMENT "Building the resource-script generator for this machine")
 add_custom_command(
   OUTPUT ${CMAKE_BINARY_DIR}/controller.rc

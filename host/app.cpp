@@ -1,6 +1,7 @@
 #include "app.h"
 
 #include <unistd.h>
+#include <velastra/config_dir.h>
 
 #include <algorithm>
 #include <chrono>
@@ -146,17 +147,17 @@ bool ParseOptions(int argc, char** argv, Options* o, std::string* error) {
 }
 
 std::string ConfigDir() {
-  if (const char* dir = std::getenv("VELASTRA_CONFIG_DIR"); dir != nullptr && *dir != '\0') {
-    return dir;
-  }
-  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && *xdg != '\0') {
-    return std::string(xdg) + "/velastra";
-  }
-  const char* home = std::getenv("HOME");
-  return std::string(home != nullptr ? home : ".") + "/.config/velastra";
+  char folder[4096];
+  return vl_ConfigDirectory(folder, sizeof folder) ? std::string(folder) : std::string();
 }
 
 bool ProfileWritable(const std::string& dir, std::string* reason) {
+  if (dir.empty()) {
+    *reason =
+        "no configuration folder can be named (set HOME or VELASTRA_CONFIG_DIR); settings will "
+        "not be saved";
+    return false;
+  }
   std::error_code ec;
   fs::create_directories(dir, ec);
   const std::string profile = dir + "/win.ini";

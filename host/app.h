@@ -113,8 +113,8 @@ class App {
   std::vector<std::string> listed_;
 };
 
-// The configuration folder the plug-in uses: VELASTRA_CONFIG_DIR, else
-// ${XDG_CONFIG_HOME:-$HOME/.config}/velastra.
+// The configuration folder the plug-in uses, by the rule of
+// velastra/config_dir.h; empty when none can be named.
 std::string ConfigDir();
 // Whether the profile win.ini in `dir` can be written (creating the folder
 // when it is missing); a one-line reason when it cannot.

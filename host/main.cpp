@@ -3,8 +3,10 @@
 #include <stdlib.h>
 
 #include <cstdio>
+#include <string>
 
 #include "app.h"
+#include "astro.h"
 #include "demo.h"
 #include "guide.h"
 #include "port_check.h"
@@ -14,6 +16,10 @@ int main(int argc, char** argv) {
   std::string error;
   if (!host::ParseOptions(argc, argv, &options, &error)) {
     std::fprintf(stderr, "velastra-host: %s\n", error.c_str());
+    return 2;
+  }
+  if (std::string why; !astro::ClockSettingValid(&why)) {
+    std::fprintf(stderr, "velastra-host: %s\n", why.c_str());
     return 2;
   }
   if (options.help) {

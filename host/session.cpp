@@ -7,17 +7,17 @@
 namespace host {
 namespace {
 
-// Byte offsets of the host records.
-constexpr std::size_t kRegistrationSize = 1024;
-constexpr std::size_t kPeriodicSize = 64;
-constexpr std::size_t kObjectMenuSize = 1200;
-constexpr std::size_t kObjectName = 8;
-constexpr std::size_t kObjectRa = 544;
-constexpr std::size_t kObjectDec = 552;
-constexpr std::size_t kObjectMenuHandle = 1108;
-constexpr std::size_t kObjectCommand = 1116;
-constexpr std::size_t kTelescopeSize = 400;
-constexpr std::size_t kTelescopeContext = 320;
+// Byte offsets of the host records (velastra/contract.h).
+constexpr std::size_t kRegistrationSize = VL_REGISTRATION_SIZE;
+constexpr std::size_t kPeriodicSize = VL_PERIODIC_SIZE;
+constexpr std::size_t kObjectMenuSize = VL_OBJECT_MENU_SIZE;
+constexpr std::size_t kObjectName = VL_OBJECT_NAME;
+constexpr std::size_t kObjectRa = VL_OBJECT_RA;
+constexpr std::size_t kObjectDec = VL_OBJECT_DEC;
+constexpr std::size_t kObjectMenuHandle = VL_OBJECT_MENU_HANDLE;
+constexpr std::size_t kObjectCommand = VL_OBJECT_COMMAND;
+constexpr std::size_t kTelescopeSize = VL_TELESCOPE_SIZE;
+constexpr std::size_t kTelescopeContext = VL_TELESCOPE_CONTEXT;
 
 }  // namespace
 
@@ -53,17 +53,17 @@ std::int16_t Session::Call(std::uint32_t selector, std::uintptr_t parameter) {
 
 Registration Session::Register(std::int32_t version) {
   Block block(kRegistrationSize);
-  block.PutI32(0, version);
+  block.PutI32(VL_REGISTRATION_VERSION, version);
   Call(kRegister, block.address());
   Registration r;
-  r.accepted = block.U8(4) == 1;
-  r.version = block.I32(0);
+  r.accepted = block.U8(VL_REGISTRATION_ACCEPTED) == 1;
+  r.version = block.I32(VL_REGISTRATION_VERSION);
   if (r.accepted) {
-    r.top = block.U16(18);
-    r.left = block.U16(20);
-    r.bottom = block.U16(22);
-    r.right = block.U16(24);
-    r.caption = block.Counted(33);
+    r.top = block.U16(VL_REGISTRATION_TOP);
+    r.left = block.U16(VL_REGISTRATION_LEFT);
+    r.bottom = block.U16(VL_REGISTRATION_BOTTOM);
+    r.right = block.U16(VL_REGISTRATION_RIGHT);
+    r.caption = block.Counted(VL_REGISTRATION_CAPTION);
   }
   return r;
 }
@@ -71,14 +71,14 @@ Registration Session::Register(std::int32_t version) {
 void Session::SetDebugWindow(ws_Handle window) { Call(kSetDebugWindow, window); }
 
 void Session::SetTime(double day_number) {
-  Block block(16);
-  block.PutF64(0, day_number);
+  Block block(VL_TIME_SIZE);
+  block.PutF64(VL_TIME_DAY_NUMBER, day_number);
   Call(kSetTime, block.address());
 }
 
 void Session::SetHostContext(std::int32_t context) {
-  Block block(16);
-  block.PutI32(12, context);
+  Block block(VL_CONTEXT_SIZE);
+  block.PutI32(VL_CONTEXT_VALUE, context);
   Call(kSetHostContext, block.address());
 }
 
@@ -104,24 +104,27 @@ void Session::Configure() {
 }
 
 MenuState Session::ItemState(std::int32_t item) {
-  Block block(8);
-  block.PutI32(0, item);
+  Block block(VL_MENU_STATE_SIZE);
+  block.PutI32(VL_MENU_STATE_ITEM, item);
   Call(kMenuItemState, block.address());
-  return {block.U8(4) == 1, block.U8(5) == 1};
+  return {block.U8(VL_MENU_STATE_ENABLED) == 1, block.U8(VL_MENU_STATE_CHECKED) == 1};
 }
 
 std::optional<Report> Session::PeriodicUpdate() {
   Block block(kPeriodicSize);
-  block.PutI32(4, 5);
+  block.PutI32(VL_PERIODIC_KIND, VL_KIND_NONE);
   Call(kPeriodicUpdate, block.address());
-  const std::int32_t kind = block.I32(4);
-  const std::uintptr_t address = block.U32(8);  // a 4-byte field: the plug-in keeps it below 4 GiB
-  if ((kind != 2 && kind != 3) || address == 0) return std::nullopt;
+  const std::int32_t kind = block.I32(VL_PERIODIC_KIND);
+  // A 4-byte field: the plug-in keeps its reports below 4 GiB.
+  const std::uintptr_t address = block.U32(VL_PERIODIC_REPORT);
+  if ((kind != VL_KIND_HORIZONTAL && kind != VL_KIND_EQUATORIAL) || address == 0) {
+    return std::nullopt;
+  }
   Report report;
   report.kind = kind;
-  report.first = F64At(address, 0);
-  report.second = F64At(address, 8);
-  if (kind == 2) report.first = astro::MathematicalToRealWorld(report.first);
+  report.first = F64At(address, VL_REPORT_FIRST);
+  report.second = F64At(address, VL_REPORT_SECOND);
+  if (kind == VL_KIND_HORIZONTAL) report.first = astro::MathematicalToRealWorld(report.first);
   return report;
 }
 
@@ -129,8 +132,10 @@ std::optional<astro::Equatorial> Session::TelescopeObject(std::int32_t context) 
   Block block(kTelescopeSize);
   block.PutI32(kTelescopeContext, context);
   Call(kTelescopeObject, block.address());
-  if (block.U8(0) != 1 || block.U8(1) != 3) return std::nullopt;
-  return astro::Equatorial{block.F64(8), block.F64(16)};
+  if (block.U8(VL_TELESCOPE_VALID) != 1 || block.U8(VL_TELESCOPE_KIND) != VL_KIND_EQUATORIAL) {
+    return std::nullopt;
+  }
+  return astro::Equatorial{block.F64(VL_TELESCOPE_FIRST), block.F64(VL_TELESCOPE_SECOND)};
 }
 
 void Session::BuildObjectMenu(ws_Handle menu) {

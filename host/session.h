@@ -2,6 +2,7 @@
 // DoOperation with the host's parameter blocks and reads the answers.
 #pragma once
 
+#include <velastra/contract.h>
 #include <velastra/host_abi.h>
 
 #include <cstdint>
@@ -13,34 +14,34 @@
 
 namespace host {
 
-// Operation selectors the host uses.
+// Operation selectors the host uses (velastra/contract.h).
 enum Operation : std::uint32_t {
-  kRegister = 0,
-  kSetDebugWindow = 2,
-  kPeriodicUpdate = 8,
-  kBuildObjectMenu = 14,
-  kObjectMenuCommand = 15,
-  kTelescopeObject = 21,
-  kMenuItemState = 22,
-  kConfigure = 23,
-  kConnect = 26,
-  kDisconnect = 27,
-  kToggleReporting = 28,
-  kCalibrate = 30,
-  kSetTime = 34,
-  kSetHostContext = 39,
+  kRegister = VL_OP_REGISTER,
+  kSetDebugWindow = VL_OP_SET_DEBUG_WINDOW,
+  kPeriodicUpdate = VL_OP_PERIODIC_UPDATE,
+  kBuildObjectMenu = VL_OP_BUILD_OBJECT_MENU,
+  kObjectMenuCommand = VL_OP_OBJECT_MENU_COMMAND,
+  kTelescopeObject = VL_OP_TELESCOPE_OBJECT,
+  kMenuItemState = VL_OP_MENU_ITEM_STATE,
+  kConfigure = VL_OP_CONFIGURE,
+  kConnect = VL_OP_CONNECT,
+  kDisconnect = VL_OP_DISCONNECT,
+  kToggleReporting = VL_OP_TOGGLE_REPORTING,
+  kCalibrate = VL_OP_CALIBRATE,
+  kSetTime = VL_OP_SET_TIME,
+  kSetHostContext = VL_OP_SET_HOST_CONTEXT,
 };
 
 // The host's telescope menu items, as the plug-in answers their state.
 enum MenuItem : std::int32_t {
-  kItemConfigure = 8200,
-  kItemConnect = 8203,
-  kItemDisconnect = 8204,
-  kItemReporting = 8205,
+  kItemConfigure = VL_ITEM_CONFIGURE,
+  kItemConnect = VL_ITEM_CONNECT,
+  kItemDisconnect = VL_ITEM_DISCONNECT,
+  kItemReporting = VL_ITEM_REPORTING,
 };
 
 // The interface version this host speaks.
-inline constexpr std::int32_t kHostInterfaceVersion = 4;
+inline constexpr std::int32_t kHostInterfaceVersion = VL_INTERFACE_VERSION;
 
 struct Registration {
   bool accepted = false;

@@ -309,6 +309,10 @@ int Usage(const char* problem) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (std::string why; !astro::ClockSettingValid(&why)) {
+    std::fprintf(stderr, "dsc-sim: %s\n", why.c_str());
+    return 2;
+  }
   enum {
     kCounts = 1000,
     kStatus,

@@ -21,10 +21,10 @@ inline constexpr Handle kInvalidHandle = ~Handle{0};
 struct LineSettings {
   std::uint32_t baud = 0;
   std::uint8_t data_bits = 8;
-  char parity = 'N';      // 'N', 'E', 'O', 'M', 'S'
+  char parity = 'N';           // 'N', 'E', 'O', 'M', 'S'
   std::uint8_t stop_bits = 1;  // 1 or 2
-  bool out_x = false;     // XON/XOFF on output
-  bool in_x = false;      // XON/XOFF on input
+  bool out_x = false;          // XON/XOFF on output
+  bool in_x = false;           // XON/XOFF on input
   bool outx_cts_flow = false;
   bool outx_dsr_flow = false;
   bool dtr_enable = false;  // DTR_CONTROL_ENABLE
@@ -173,5 +173,18 @@ std::uint32_t GetDlgItemInt(Handle dialog, int id, bool* translated, bool is_sig
 bool CheckDlgButton(Handle dialog, int id, std::uint32_t state);
 bool CheckRadioButton(Handle dialog, int first_id, int last_id, int check_id);
 std::uint32_t IsDlgButtonChecked(Handle dialog, int id);
+
+// ---- The module's resources where the platform has no resource section -----
+
+// A Windows module carries its string table and dialog templates in its
+// resource section, compiled from the generated .rc, and LoadStringResource
+// and DialogBox read them there.  A Linux module has none: the library's
+// entry hands the platform layer the tables once, when the library is loaded;
+// until then no string and no dialog is found.
+struct ModuleResources {
+  const char* (*find_string)(std::uint32_t id);            // nullptr: no such string
+  const DialogTemplate* (*find_dialog)(std::uint16_t id);  // nullptr: no such dialog
+};
+void UseModuleResources(const ModuleResources& resources);
 
 }  // namespace plat

@@ -39,7 +39,7 @@ constexpr Row RowFor(std::uint32_t selector) {
 
 void SetHostContext(const std::uint8_t* block) {
   PluginState& state = State();
-  if (state.host_context == 0) state.host_context = bytes::U32(block, 12);
+  if (state.host_context == 0) state.host_context = bytes::U32(block, VL_CONTEXT_VALUE);
 }
 
 void Dispatch(std::uint32_t selector, std::uintptr_t parameter) {

@@ -11,8 +11,8 @@ constexpr double kMillisecondsPerDay = 86400000.0;
 
 void SetHostTime(const std::uint8_t* block) {
   PluginState& state = State();
-  state.host_time.day_number = bytes::F64(block, 0);
-  std::memcpy(state.host_time.carried, block + 8, sizeof state.host_time.carried);
+  state.host_time.day_number = bytes::F64(block, VL_TIME_DAY_NUMBER);
+  std::memcpy(state.host_time.carried, block + VL_TIME_CARRIED, sizeof state.host_time.carried);
   state.tick_base = plat::TickCount();
 }
 

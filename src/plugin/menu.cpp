@@ -11,26 +11,29 @@ namespace ctl {
 namespace {
 
 // Object menu block offsets.
-constexpr std::size_t kObjectName = 8;
-constexpr std::size_t kObjectRa = 544;
-constexpr std::size_t kObjectDec = 552;
-constexpr std::size_t kMenuHandle = 1108;
-constexpr std::size_t kCommandId = 1116;
+constexpr std::size_t kObjectName = VL_OBJECT_NAME;
+constexpr std::size_t kObjectRa = VL_OBJECT_RA;
+constexpr std::size_t kObjectDec = VL_OBJECT_DEC;
+constexpr std::size_t kMenuHandle = VL_OBJECT_MENU_HANDLE;
+constexpr std::size_t kCommandId = VL_OBJECT_COMMAND;
 
 enum Command : std::int32_t {
-  kCmdAbout = 20000,
-  kCmdCalibrate = 20001,
-  kCmdAdd = 20002,
-  kCmdRemove = 20003,
-  kCmdSight = 20004,
+  kCmdAbout = VL_CMD_SEPARATOR,
+  kCmdCalibrate = VL_CMD_CALIBRATE,
+  kCmdAdd = VL_CMD_ADD,
+  kCmdRemove = VL_CMD_REMOVE,
+  kCmdSight = VL_CMD_SIGHT,
 };
 
 enum MenuItem : std::int32_t {
-  kItemConfigure = 8200,
-  kItemConnect = 8203,
-  kItemDisconnect = 8204,
-  kItemReporting = 8205,
+  kItemConfigure = VL_ITEM_CONFIGURE,
+  kItemConnect = VL_ITEM_CONNECT,
+  kItemDisconnect = VL_ITEM_DISCONNECT,
+  kItemReporting = VL_ITEM_REPORTING,
 };
+
+constexpr std::size_t kEnabled = VL_MENU_STATE_ENABLED;
+constexpr std::size_t kChecked = VL_MENU_STATE_CHECKED;
 
 }  // namespace
 
@@ -103,26 +106,26 @@ void DoObjectMenuCommand(const std::uint8_t* block) {
 void GetMenuItemState(std::uint8_t* block) {
   const PluginState& state = State();
   const std::uint8_t connected = state.connected != 0 ? 1 : 0;
-  bytes::PutU8(block, 5, 0);
-  switch (bytes::I32(block, 0)) {
+  bytes::PutU8(block, kChecked, 0);
+  switch (bytes::I32(block, VL_MENU_STATE_ITEM)) {
     case kItemConfigure:
-      bytes::PutU8(block, 4, 1);
+      bytes::PutU8(block, kEnabled, 1);
       break;
     case kItemConnect:
-      bytes::PutU8(block, 4, connected ? 0 : 1);
+      bytes::PutU8(block, kEnabled, connected ? 0 : 1);
       break;
     case kItemDisconnect:
-      bytes::PutU8(block, 4, connected);
+      bytes::PutU8(block, kEnabled, connected);
       break;
     case kItemReporting:
-      bytes::PutU8(block, 4, connected);
-      bytes::PutU8(block, 5, state.reporting != 0 ? 1 : 0);
+      bytes::PutU8(block, kEnabled, connected);
+      bytes::PutU8(block, kChecked, state.reporting != 0 ? 1 : 0);
       break;
     case 8201:
     case 8202:
     case 8206:
     case 8207:
-      bytes::PutU8(block, 4, 0);
+      bytes::PutU8(block, kEnabled, 0);
       break;
     default:
       break;

@@ -2,6 +2,8 @@
 // strings, messages by id, host time, position reports and menu commands.
 #pragma once
 
+#include <velastra/contract.h>
+
 #include <cstdint>
 
 #include "state/state.h"
@@ -16,27 +18,27 @@ CONTROLLER_EXPORT std::int16_t DoOperation(std::uint32_t selector, std::uintptr_
 
 namespace ctl {
 
-// Operation selectors.
+// Operation selectors (velastra/contract.h).
 enum Operation : std::uint32_t {
-  kOpRegister = 0,
-  kOpSetDebugWindow = 2,
-  kOpPeriodicUpdate = 8,
-  kOpBuildObjectMenu = 14,
-  kOpObjectMenuCommand = 15,
-  kOpTelescopeObject = 21,
-  kOpMenuItemState = 22,
-  kOpConfigure = 23,
-  kOpMessage500 = 24,
-  kOpMessage501 = 25,
-  kOpConnect = 26,
-  kOpDisconnect = 27,
-  kOpToggleReporting = 28,
-  kOpMessage504 = 29,
-  kOpCalibrate = 30,
-  kOpSetTime = 34,
-  kOpSetDebugWindowToo = 38,
-  kOpSetHostContext = 39,
-  kOpLast = 39,
+  kOpRegister = VL_OP_REGISTER,
+  kOpSetDebugWindow = VL_OP_SET_DEBUG_WINDOW,
+  kOpPeriodicUpdate = VL_OP_PERIODIC_UPDATE,
+  kOpBuildObjectMenu = VL_OP_BUILD_OBJECT_MENU,
+  kOpObjectMenuCommand = VL_OP_OBJECT_MENU_COMMAND,
+  kOpTelescopeObject = VL_OP_TELESCOPE_OBJECT,
+  kOpMenuItemState = VL_OP_MENU_ITEM_STATE,
+  kOpConfigure = VL_OP_CONFIGURE,
+  kOpMessage500 = VL_OP_MESSAGE_500,
+  kOpMessage501 = VL_OP_MESSAGE_501,
+  kOpConnect = VL_OP_CONNECT,
+  kOpDisconnect = VL_OP_DISCONNECT,
+  kOpToggleReporting = VL_OP_TOGGLE_REPORTING,
+  kOpMessage504 = VL_OP_MESSAGE_504,
+  kOpCalibrate = VL_OP_CALIBRATE,
+  kOpSetTime = VL_OP_SET_TIME,
+  kOpSetDebugWindowToo = VL_OP_SET_DEBUG_WINDOW_TOO,
+  kOpSetHostContext = VL_OP_SET_HOST_CONTEXT,
+  kOpLast = VL_OP_LAST,
 };
 
 // Registration (operation 0).

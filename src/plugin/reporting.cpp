@@ -17,26 +17,26 @@ namespace ctl {
 namespace {
 
 // Periodic update block.
-constexpr std::size_t kReportKind = 4;
-constexpr std::size_t kReportAddress = 8;
-constexpr std::int32_t kKindHorizontal = 2;
-constexpr std::int32_t kKindEquatorial = 3;
-constexpr std::int32_t kKindNone = 5;
+constexpr std::size_t kReportKind = VL_PERIODIC_KIND;
+constexpr std::size_t kReportAddress = VL_PERIODIC_REPORT;
+constexpr std::int32_t kKindHorizontal = VL_KIND_HORIZONTAL;
+constexpr std::int32_t kKindEquatorial = VL_KIND_EQUATORIAL;
+constexpr std::int32_t kKindNone = VL_KIND_NONE;
 constexpr std::uint32_t kReportInterval = 1000;  // ms
 
 // Position report.
-constexpr std::size_t kReportFirst = 0;
-constexpr std::size_t kReportSecond = 8;
-constexpr std::size_t kReportFlags = 16;
+constexpr std::size_t kReportFirst = VL_REPORT_FIRST;
+constexpr std::size_t kReportSecond = VL_REPORT_SECOND;
+constexpr std::size_t kReportFlags = VL_REPORT_FLAGS;
 
 // Telescope object record.
-constexpr std::size_t kObjectFirst = 8;
-constexpr std::size_t kObjectSecond = 16;
-constexpr std::size_t kObjectMarkerSize = 24;
+constexpr std::size_t kObjectFirst = VL_TELESCOPE_FIRST;
+constexpr std::size_t kObjectSecond = VL_TELESCOPE_SECOND;
+constexpr std::size_t kObjectMarkerSize = VL_TELESCOPE_MARKER_SIZE;
 constexpr std::size_t kObjectZeros = 32;
 constexpr std::size_t kObjectZeroCount = 16;
-constexpr std::size_t kObjectLabel = 62;
-constexpr std::size_t kObjectHostContext = 320;
+constexpr std::size_t kObjectLabel = VL_TELESCOPE_LABEL;
+constexpr std::size_t kObjectHostContext = VL_TELESCOPE_CONTEXT;
 constexpr double kTelescopeMarkerSize = 0.0524;
 
 void AnswerNoPosition(std::uint8_t* block) {

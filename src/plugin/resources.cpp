@@ -1,5 +1,5 @@
 // The module's string table.
-#include "platform/resources.h"
+#include "plugin/resources.h"
 #include "plugin/messages.h"
 
 namespace res {

@@ -2,7 +2,7 @@
 // that both the Windows resource and the Linux window system present.
 // Coordinates and sizes are dialog units; styles are the Win32 bits a
 // resource compiler gives each control statement.
-#include "platform/resources.h"
+#include "settings/dialog_resource.h"
 #include "settings/messages.h"
 
 namespace res {

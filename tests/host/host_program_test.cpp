@@ -9,6 +9,7 @@
 #include "dsc_sim.h"
 #include "host_test_support.h"
 #include "temp_config.h"
+#include "test_blocks.h"
 
 namespace {
 
@@ -175,13 +176,25 @@ TEST(HostProgram, ProfileThatCannotBeWrittenIsOneLineAndTheHostGoesOn) {
   EXPECT_NE(run.out.find("Registered \"Telescope\""), std::string::npos);
 }
 
+// The host names the folder the plug-in reads: a relative XDG_CONFIG_HOME
+// is ignored by both, as the XDG rules ask.
+TEST(HostProgram, TheConfigurationFolderIsThePlugInsOwn) {
+  testsupport::TempConfigDir home;
+  testsupport::ScopedEnv own("VELASTRA_CONFIG_DIR", nullptr);
+  testsupport::ScopedEnv xdg("XDG_CONFIG_HOME", "relative/ignored");
+  testsupport::ScopedEnv user("HOME", home.Path().c_str());
+  const hosttest::Run run =
+      RunHost("--scripted --plugin " + ShellQuote(CONTROLLER_PLUG_PATH), "quit\n");
+  const std::string folder = (home.Path() / ".config/velastra").string();
+  EXPECT_NE(run.out.find("configuration in " + folder + "\n"), std::string::npos) << run.out;
+}
+
 TEST(HostProgram, HelpListsEveryOption) {
   const hosttest::Run run = RunHost("--help", "");
   EXPECT_EQ(run.exit_code, 0);
-  for (const char* option :
-       {"--demo", "--port", "--out", "--plugin", "--lat", "--lon", "--config", "--log",
-        "--scripted", "--no-page", "--version", "--help", "--check-port", "--pressure",
-        "--temperature", "--no-refraction"}) {
+  for (const char* option : {"--demo", "--port", "--out", "--plugin", "--lat", "--lon", "--config",
+                             "--log", "--scripted", "--no-page", "--version", "--help",
+                             "--check-port", "--pressure", "--temperature", "--no-refraction"}) {
     EXPECT_NE(run.out.find(option), std::string::npos) << option;
   }
   const hosttest::Run bad = RunHost("--lat 95", "");

@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,8 @@ struct MountCase {
   bool perfect() const { return geometry.tilt == 0 && geometry.polar_altitude == 0; }
   bool scaled() const { return scale1 != 0 || scale2 != 0; }
 };
+
+void PrintTo(const MountCase& mount, std::ostream* out) { *out << mount.name; }
 
 constexpr double kNp = 0.3 * kDegree;
 const MountCase kMounts[] = {

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <ctime>
 #include <set>
 #include <string>
@@ -47,6 +48,31 @@ TEST(TimeTest, UnixAndJulianDateRoundTrip) {
 TEST(TimeTest, NowIsTheSystemClock) {
   const double expected = JulianDateFromUnix(static_cast<double>(std::time(nullptr)));
   EXPECT_NEAR(JulianDateNow(), expected, 2.0 / 86400.0);
+}
+
+// VELASTRA_CLOCK pins the clock's start; what names no UTC time is refused
+// and leaves the system's clock.
+TEST(TimeTest, APinnedClockStartsAtItsTimeAndRunsOn) {
+  struct Case {
+    const char* text;
+    double unix;  // 0: refused
+  };
+  for (const Case& c :
+       {Case{"2026-12-09T05:05:00Z", UnixOf(2026, 12, 9, 5, 5, 0)},
+        Case{"2026-12-09 05:05", UnixOf(2026, 12, 9, 5, 5, 0)},
+        Case{"2000-01-01T12:00:30.5Z", UnixOf(2000, 1, 1, 12, 0, 30) + 0.5},
+        Case{"2026-13-01T00:00Z", 0}, Case{"2026-12-09T05:05:61Z", 0}, Case{"2026-12-09", 0},
+        Case{"tomorrow", 0}, Case{"2026-12-09T05:05Zjunk", 0}}) {
+    double jd = 0.0;
+    EXPECT_EQ(ParseUtc(c.text, jd), c.unix != 0) << c.text;
+    setenv("VELASTRA_CLOCK", c.text, 1);
+    std::string why;
+    EXPECT_EQ(ClockSettingValid(&why), c.unix != 0) << c.text;
+    const double expected = c.unix != 0 ? c.unix : static_cast<double>(std::time(nullptr));
+    EXPECT_NEAR(UnixFromJulianDate(JulianDateNow()), expected, 2.0) << c.text;
+  }
+  unsetenv("VELASTRA_CLOCK");
+  EXPECT_NEAR(UnixFromJulianDate(JulianDateNow()), static_cast<double>(std::time(nullptr)), 2.0);
 }
 
 TEST(SiderealTimeTest, MeeusApparentSiderealTime) {

@@ -3,11 +3,17 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/resources.h"
+#include "plugin/resources.h"
 #include "window_system_model.h"
 
 namespace fake {
 namespace {
+// The Linux platform layer finds the module's strings only once they are
+// handed over, as the library's entry does when it is loaded.
+const bool g_resources_handed_over = [] {
+  plat::UseModuleResources({&res::FindString, &res::FindDialog});
+  return true;
+}();
 std::uint32_t g_tick = 5'000'000;
 std::uint64_t g_since_load = 0;
 int g_tick_reads = 0;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <ftw.h>
+#include <velastra/contract.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -20,20 +21,17 @@ inline void PutLe(std::vector<std::uint8_t>& block, std::size_t offset, std::uin
 }
 
 // The object menu block of operations 14 and 15: the object's name as a
-// counted string at 8, its right ascension at 544, its declination at 552
-// and the command id at 1116; every other byte is `fill`.
+// counted string, its right ascension, its declination and the command id;
+// every other byte is `fill`.
 inline std::vector<std::uint8_t> ObjectMenuBlock(std::int32_t command, const std::string& name,
                                                  double ra = 0.0, double dec = 0.0,
                                                  std::uint8_t fill = 0) {
-  std::vector<std::uint8_t> block(1200, fill);
-  block[8] = static_cast<std::uint8_t>(name.size());
-  std::memcpy(block.data() + 9, name.data(), name.size() & 0xFF);
-  std::uint64_t bits;
-  std::memcpy(&bits, &ra, 8);
-  PutLe(block, 544, bits, 8);
-  std::memcpy(&bits, &dec, 8);
-  PutLe(block, 552, bits, 8);
-  PutLe(block, 1116, static_cast<std::uint32_t>(command), 4);
+  std::vector<std::uint8_t> block(VL_OBJECT_MENU_SIZE, fill);
+  block[VL_OBJECT_NAME] = static_cast<std::uint8_t>(name.size());
+  std::memcpy(block.data() + VL_OBJECT_NAME + 1, name.data(), name.size() & 0xFF);
+  vlrec_put_f64(block.data(), VL_OBJECT_RA, ra);
+  vlrec_put_f64(block.data(), VL_OBJECT_DEC, dec);
+  vlrec_put_i32(block.data(), VL_OBJECT_COMMAND, command);
   return block;
 }
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "platform/resources.h"
+#include "plugin/resources.h"
 
 namespace {
 

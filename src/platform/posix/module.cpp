@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
-#include "platform/resources.h"
+#include "platform/posix/module_resources.h"
 
 namespace plat {
 namespace {
@@ -16,12 +16,17 @@ namespace {
 // Any address inside this module.
 void ModuleMarker() {}
 
+ModuleResources g_resources{};
+
 const char* BaseName(const char* path) {
   const char* slash = std::strrchr(path, '/');
   return slash != nullptr ? slash + 1 : path;
 }
 
 }  // namespace
+
+void UseModuleResources(const ModuleResources& resources) { g_resources = resources; }
+const ModuleResources& ModuleResourcesInUse() { return g_resources; }
 
 Handle ModuleHandleByName(const char* file_name) {
   Dl_info info{};
@@ -36,7 +41,7 @@ Handle ModuleHandleByName(const char* file_name) {
 
 int LoadStringResource(Handle /*module*/, std::uint32_t id, char* buffer, int size) {
   if (buffer == nullptr || size <= 0) return 0;
-  const char* text = res::FindString(id);
+  const char* text = g_resources.find_string != nullptr ? g_resources.find_string(id) : nullptr;
   if (text == nullptr) {
     buffer[0] = '\0';
     return 0;

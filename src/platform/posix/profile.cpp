@@ -18,6 +18,7 @@
 #include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <velastra/config_dir.h>
 
 #include <cerrno>
 #include <cstddef>
@@ -27,7 +28,6 @@
 #include <cstring>
 
 #include "platform/platform.h"
-#include "platform/posix/config_dir.h"
 
 namespace plat {
 namespace {
@@ -108,7 +108,7 @@ class Scratch {
 
 bool ProfilePath(char* out, std::size_t size) {
   char folder[PATH_MAX];
-  if (!posix::ConfigDirectory(folder, sizeof folder)) return false;
+  if (!vl_ConfigDirectory(folder, sizeof folder)) return false;
   const int n = std::snprintf(out, size, "%s/%s", folder, kProfileName);
   return n > 0 && static_cast<std::size_t>(n) < size;
 }
@@ -509,7 +509,7 @@ void ProfileWrite(const char* section, const char* key, const char* text) {
 
   char folder[PATH_MAX];
   char link[PATH_MAX];
-  if (!posix::ConfigDirectory(folder, sizeof folder) || !MakeFolders(folder)) return;
+  if (!vl_ConfigDirectory(folder, sizeof folder) || !MakeFolders(folder)) return;
   if (!ProfilePath(link, sizeof link)) return;
 
   // A profile that is a link to a file elsewhere is replaced there.

@@ -18,6 +18,7 @@
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
+#include <velastra/config_dir.h>
 
 #include <cerrno>
 #include <cstddef>
@@ -26,7 +27,6 @@
 #include <cstring>
 
 #include "platform/platform.h"
-#include "platform/posix/config_dir.h"
 
 namespace plat {
 namespace {
@@ -113,7 +113,7 @@ bool DevicePath(const char* name, char* out, std::size_t size) {
   if (std::strlen(name) > NAME_MAX) return false;
 
   char folder[kPathBytes];
-  const bool have_folder = posix::ConfigDirectory(folder, sizeof folder);
+  const bool have_folder = vl_ConfigDirectory(folder, sizeof folder);
   if (have_folder) {
     const int n = std::snprintf(out, size, "%s/ports/%s", folder, name);
     if (n > 0 && static_cast<std::size_t>(n) < size && LinkExists(out)) return true;

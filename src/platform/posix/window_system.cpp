@@ -3,7 +3,7 @@
 #include <velastra/host_abi.h>
 
 #include "platform/platform.h"
-#include "platform/resources.h"
+#include "platform/posix/module_resources.h"
 
 namespace plat {
 namespace {
@@ -48,9 +48,11 @@ bool TextOut(Handle dc, int x, int y, const char* text, int length) {
   return ws_TextOut(dc, x, y, text, length) != 0;
 }
 
-std::intptr_t DialogBox(Handle /*module*/, std::uint16_t resource_id, Handle owner, DialogProc proc) {
+std::intptr_t DialogBox(Handle /*module*/, std::uint16_t resource_id, Handle owner,
+                        DialogProc proc) {
   g_local_error = 0;
-  const DialogTemplate* found = res::FindDialog(resource_id);
+  const auto find = ModuleResourcesInUse().find_dialog;
+  const DialogTemplate* found = find != nullptr ? find(resource_id) : nullptr;
   if (found == nullptr || found->count > kMaxControls) {
     g_local_error = kResourceNotFound;
     return -1;
@@ -58,12 +60,12 @@ std::intptr_t DialogBox(Handle /*module*/, std::uint16_t resource_id, Handle own
   ws_DialogControl controls[kMaxControls];
   for (std::uint16_t i = 0; i < found->count; ++i) {
     const DialogControl& c = found->controls[i];
-    controls[i] = ws_DialogControl{c.id,     static_cast<uint16_t>(c.kind), c.text, c.x, c.y,
-                                   c.width, c.height,                      c.style};
+    controls[i] = ws_DialogControl{
+        c.id, static_cast<uint16_t>(c.kind), c.text, c.x, c.y, c.width, c.height, c.style};
   }
-  const ws_DialogTemplate dialog{found->id,    found->caption, found->font,  found->point_size,
-                                 found->width, found->height,  found->style, found->count,
-                                 controls};
+  const ws_DialogTemplate dialog{found->id,         found->caption, found->font,
+                                 found->point_size, found->width,   found->height,
+                                 found->style,      found->count,   controls};
   DialogProc previous = g_dialog_proc;
   g_dialog_proc = proc;
   const intptr_t result = ws_DialogBox(&dialog, owner, &DialogTrampoline);
@@ -94,6 +96,8 @@ bool CheckDlgButton(Handle dialog, int id, std::uint32_t state) {
 bool CheckRadioButton(Handle dialog, int first_id, int last_id, int check_id) {
   return ws_CheckRadioButton(dialog, first_id, last_id, check_id) != 0;
 }
-std::uint32_t IsDlgButtonChecked(Handle dialog, int id) { return ws_IsDlgButtonChecked(dialog, id); }
+std::uint32_t IsDlgButtonChecked(Handle dialog, int id) {
+  return ws_IsDlgButtonChecked(dialog, id);
+}
 
 }  // namespace plat

@@ -1,16 +1,16 @@
 // The module's resources, the data a Windows build keeps in its .rc file:
-// string table and dialog templates.  The platform layers look them up here.
+// the string table here, the dialog template beside the dialog.  The
+// resource-script generator writes them out; on Linux the library's entry
+// hands them to the platform layer.
 #pragma once
 
 #include <cstdint>
 
-#include "platform/platform.h"
+#include "settings/dialog_resource.h"
 
 namespace res {
 
 // The string with this id, or nullptr when the module has none.
 const char* FindString(std::uint32_t id);
-// The dialog template with this resource id, or nullptr.
-const plat::DialogTemplate* FindDialog(std::uint16_t id);
 
 }  // namespace res

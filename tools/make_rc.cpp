@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/resources.h"
+#include "plugin/resources.h"
 
 namespace {
 
