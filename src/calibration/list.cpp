@@ -1,5 +1,6 @@
 // The calibration list: up to eight objects, looked up by name.  The list is
 // the fixed array in the plug-in state; nothing here allocates.
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -78,7 +79,9 @@ int RemoveCalibrationEntry(const char* name) {
   return before;
 }
 
-int SightCalibrationEntry(const char* name, double encoder1, double encoder2) {
+namespace {
+
+int Sight(const char* name, double encoder1, double encoder2, const double* counts) {
   PluginState& state = State();
   CalibrationList& list = state.calibration;
   if (list.count == 0) {
@@ -103,8 +106,34 @@ int SightCalibrationEntry(const char* name, double encoder1, double encoder2) {
   entry.encoder1 = encoder1;
   entry.encoder2 = encoder2;
   entry.drift = DriftTerm(state.settings);
+  // The counters' turned angles and the reference they count from: the
+  // box's counts when there are any, else the angles less the reference
+  // and the drift, within half a turn of no turn at all.
+  const bool alt_azimuth = state.settings.MountType == kAltAzimuth;
+  entry.ref1 = alt_azimuth ? state.settings.HorizonAz : state.settings.RefRA;
+  entry.ref2 = alt_azimuth ? state.settings.HorizonAlt : state.settings.RefDec;
+  if (counts != nullptr) {
+    entry.turned1 = counts[0] * state.RadPerCountRA;
+    entry.turned2 = counts[1] * state.RadPerCountDec;
+  } else {
+    entry.turned1 = std::remainder(encoder1 - entry.ref1 - entry.drift, kTwoPi);
+    entry.turned2 = std::remainder(encoder2 - entry.ref2, kTwoPi);
+  }
+  entry.counted = counts != nullptr ? 1 : 0;
   entry.sighted = 1;
   return found;
+}
+
+}  // namespace
+
+int SightCalibrationEntry(const char* name, double encoder1, double encoder2) {
+  return Sight(name, encoder1, encoder2, nullptr);
+}
+
+int SightCalibrationEntry(const char* name, double encoder1, double encoder2, double count1,
+                          double count2) {
+  const double counts[2] = {count1, count2};
+  return Sight(name, encoder1, encoder2, counts);
 }
 
 }  // namespace ctl

@@ -5,6 +5,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "calibration/calibration.h"
 #include "calibration/messages.h"
@@ -14,7 +15,7 @@
 namespace ctl {
 namespace {
 
-constexpr std::size_t kBoxTextSize = 512;
+constexpr std::size_t kBoxTextSize = 1024;
 
 // A determinant smaller than this many rounding steps of its own terms is
 // cancellation noise: the points do not determine the curve.  Points that
@@ -68,9 +69,13 @@ FitOutcome FitAxis(const PointTable& points, int n, AxisFit& fit) {
 // Puts one axis's points on one branch of the circle, so that the fit sees
 // a continuous stretch of angles, and returns where that branch begins.
 //
-// Each catalogue angle is first taken within half a turn of its encoder
-// angle (an object whose two angles lie either side of 0/2π, such as Polaris
-// in azimuth with a small encoder offset).  Then the encoder angles: the
+// The catalogue angles are first put on one turn with their encoder angles:
+// every difference catalogue minus encoder is taken within half a turn of
+// the differences' circular mean (the encoder's zero, wherever it lies on
+// the circle), so that an object whose two angles lie either side of 0/2π,
+// such as Polaris in azimuth, keeps its place among the others, and with a
+// zero half a turn off, objects a little under and a little over half a turn
+// from their encoder angles stay side by side.  Then the encoder angles: the
 // circle is cut in the middle of the widest gap between them.  When that gap
 // is the one across 0/2π, no angle moves (the points are fitted as they
 // stand, and the cut lies in that gap); otherwise the points below the cut
@@ -78,12 +83,17 @@ FitOutcome FitAxis(const PointTable& points, int n, AxisFit& fit) {
 // side of 0/2π (near 0h, or near north) sit side by side.
 double PutOnOneBranch(PointTable& points, int n) {
   int order[kCalibrationCapacity + 1] = {};
+  double sine = 0.0, cosine = 0.0;
   for (int i = 1; i <= n; ++i) {
-    double& x = points.x[i];
-    double& y = points.y[i];
-    if (!std::isfinite(x) || !std::isfinite(y)) return 0.0;  // refused by the fit
-    if (std::fabs(y - x) > kPi) y -= kTwoPi * std::nearbyint((y - x) / kTwoPi);
+    if (!std::isfinite(points.x[i]) || !std::isfinite(points.y[i])) return 0.0;  // refused
+    sine += std::sin(points.y[i] - points.x[i]);
+    cosine += std::cos(points.y[i] - points.x[i]);
     order[i - 1] = i;
+  }
+  const double zero = std::atan2(sine, cosine);
+  for (int i = 1; i <= n; ++i) {
+    const double turns = std::nearbyint((points.y[i] - points.x[i] - zero) / kTwoPi);
+    if (turns != 0.0) points.y[i] -= kTwoPi * turns;
   }
   if (n < 1) return 0.0;
   auto by_angle = [&](int a, int b) { return points.x[a] < points.x[b]; };
@@ -258,6 +268,107 @@ int FitQuadratic(const PointTable& points, double& a, double& b, double& c) {
   return 1;
 }
 
+namespace {
+
+// ---- Checks of a six-coefficient fit against the configured encoders ------
+//
+// The budget of a real mount: a counter's scale is off by at most 2%
+// (belts and friction rollers), and a tilted base or a misaligned polar axis
+// (up to 3°) shifts each sighted angle by at most that, so two objects can
+// differ by twice it.  Over a sighted span w, an axis's slope therefore stays
+// within 2% + 2·3°/w of 1; beyond that the encoder is not the one the
+// settings describe (a wrong resolution, a wrong reference point).  A slope
+// of the wrong sign over the whole span (an inverted axis) matches no
+// encoder at all, and one that turns back between the objects (a parabola
+// through two objects of nearly one angle) maps two encoder angles to one
+// place.  And
+// a per-axis fit leaves at most the 3° of such an error at a sighted object;
+// an object farther from its fitted place was not sighted on the star, or
+// the mount slipped.  Each finding is told in a warning box after the
+// result; the fit stays in force, as an unchecked fit always has.
+constexpr double kScaleBudget = 0.02;
+constexpr double kGeometryBudget = 3.0 * kPi / 180.0;
+constexpr double kResidualLimit = kGeometryBudget;
+constexpr int kResidualCheckFrom = 4;
+constexpr double kDegreesPerRadian = 180.0 / kPi;
+constexpr double kArcminutesPerRadian = 60.0 * kDegreesPerRadian;
+
+struct AxisCheck {
+  bool backwards = false;   // the wrong sign at both ends of the span
+  bool turns_back = false;  // at one end
+  bool slope_far = false;
+  double slope_low = 1.0, slope_high = 1.0;  // at the span's two ends
+  double mean_slope = 1.0, allowed = 0.0;
+  double low = 0.0, high = 0.0;  // the sighted span
+};
+
+double Evaluate(const AxisFit& f, double x) { return (f.a * x) * x + f.b * x + f.c; }
+
+AxisCheck CheckAxis(const PointTable& points, int n, const AxisFit& fit) {
+  AxisCheck check;
+  check.low = check.high = points.x[1];
+  for (int i = 2; i <= n; ++i) {
+    check.low = std::fmin(check.low, points.x[i]);
+    check.high = std::fmax(check.high, points.x[i]);
+  }
+  const double span = check.high - check.low;
+  if (!(span > 0.0)) return check;
+  check.slope_low = 2.0 * fit.a * check.low + fit.b;
+  check.slope_high = 2.0 * fit.a * check.high + fit.b;
+  check.mean_slope = (Evaluate(fit, check.high) - Evaluate(fit, check.low)) / span;
+  check.allowed = kScaleBudget + 2.0 * kGeometryBudget / span;
+  check.backwards = check.slope_low <= 0.0 && check.slope_high <= 0.0;
+  check.turns_back = !check.backwards && (check.slope_low <= 0.0 || check.slope_high <= 0.0);
+  check.slope_far = std::fabs(check.mean_slope - 1.0) > check.allowed;
+  return check;
+}
+
+void AppendWarning(char* text, std::size_t size, const char* line) {
+  const std::size_t used = std::strlen(text);
+  if (used > 0 && used + 2 < size) std::strncat(text, "\n\n", size - used - 1);
+  std::strncat(text, line, size - std::strlen(text) - 1);
+}
+
+// The largest great-circle miss of a sighted object on one axis (the first
+// axis's miss shrinks by the cosine of the object's second angle).
+void AppendResidualWarning(const PointTable& points, int n, const AxisFit& fit,
+                           const CalibrationList& list, bool first_axis, const char* axis,
+                           char* text, std::size_t size) {
+  int worst = 0;
+  double largest = 0.0;
+  for (int i = 1; i <= n; ++i) {
+    double miss = std::fabs(Evaluate(fit, points.x[i]) - points.y[i]);
+    if (first_axis) miss *= std::fabs(std::cos(list.entries[i - 1].catalogue2));
+    if (miss > largest) largest = miss, worst = i;
+  }
+  if (worst == 0 || !(largest > kResidualLimit)) return;
+  char line[kBoxTextSize];
+  std::snprintf(line, sizeof line, msg::kResidualFarText, list.entries[worst - 1].name,
+                largest * kArcminutesPerRadian, axis);
+  AppendWarning(text, size, line);
+}
+
+void AppendSlopeWarning(const AxisCheck& check, const char* axis, char* text, std::size_t size) {
+  char line[kBoxTextSize];
+  if (check.backwards) {
+    std::snprintf(line, sizeof line, msg::kBackwardsFitText, axis, check.slope_low,
+                  check.slope_high, check.low * kDegreesPerRadian, check.high * kDegreesPerRadian);
+    AppendWarning(text, size, line);
+  }
+  if (check.turns_back) {
+    std::snprintf(line, sizeof line, msg::kTurnsBackText, axis, check.slope_low, check.slope_high,
+                  check.low * kDegreesPerRadian, check.high * kDegreesPerRadian);
+    AppendWarning(text, size, line);
+  }
+  if (check.slope_far && !check.backwards) {
+    std::snprintf(line, sizeof line, msg::kSlopeFarText, axis, check.mean_slope,
+                  (check.high - check.low) * kDegreesPerRadian, check.allowed);
+    AppendWarning(text, size, line);
+  }
+}
+
+}  // namespace
+
 void CalibrateTelescope() {
   PluginState& state = State();
   const CalibrationList& list = state.calibration;
@@ -275,11 +386,17 @@ void CalibrateTelescope() {
       return;
     }
   }
+  if (state.settings.PointModel == kMountModel) {
+    CalibrateMountModel();
+    return;
+  }
 
   const bool alt_azimuth = state.settings.MountType == kAltAzimuth;
+  const char* axis1 = alt_azimuth ? msg::kAxisAzimuth : msg::kAxisRightAscension;
+  const char* axis2 = alt_azimuth ? msg::kAxisAltitude : msg::kAxisDeclination;
   const int n = list.count;
-  PointTable points;
-  points.x[0] = static_cast<double>(n);
+  PointTable points1, points2;
+  points1.x[0] = points2.x[0] = static_cast<double>(n);
 
   // Both axes are fitted before any coefficient changes, so that a refusal
   // on the second axis leaves all six as they were.
@@ -293,32 +410,48 @@ void CalibrateTelescope() {
   for (int i = 1; i <= n; ++i) {
     const CalibrationEntry& e = list.entries[i - 1];
     const double drift = alt_azimuth ? 0.0 : e.drift;
-    points.x[i] = drift != 0.0 ? e.encoder1 - drift : e.encoder1;
-    points.y[i] = drift != 0.0 ? e.catalogue1 - drift : e.catalogue1;
+    points1.x[i] = drift != 0.0 ? e.encoder1 - drift : e.encoder1;
+    points1.y[i] = drift != 0.0 ? e.catalogue1 - drift : e.catalogue1;
   }
-  branch.cut1 = PutOnOneBranch(points, n);
-  switch (FitAxis(points, n, first)) {
+  branch.cut1 = PutOnOneBranch(points1, n);
+  switch (FitAxis(points1, n, first)) {
     case FitOutcome::kFitted:
       break;
     case FitOutcome::kTooFewPoints:
       return;
     case FitOutcome::kNoSolution:
-      ShowNoSolution(points, n, alt_azimuth ? msg::kAxisAzimuth : msg::kAxisRightAscension);
+      ShowNoSolution(points1, n, axis1);
       return;
   }
   for (int i = 1; i <= n; ++i) {
-    points.x[i] = list.entries[i - 1].encoder2;
-    points.y[i] = list.entries[i - 1].catalogue2;
+    points2.x[i] = list.entries[i - 1].encoder2;
+    points2.y[i] = list.entries[i - 1].catalogue2;
   }
-  branch.cut2 = PutOnOneBranch(points, n);
-  switch (FitAxis(points, n, second)) {
+  branch.cut2 = PutOnOneBranch(points2, n);
+  switch (FitAxis(points2, n, second)) {
     case FitOutcome::kFitted:
       break;
     case FitOutcome::kTooFewPoints:
       return;
     case FitOutcome::kNoSolution:
-      ShowNoSolution(points, n, alt_azimuth ? msg::kAxisAltitude : msg::kAxisDeclination);
+      ShowNoSolution(points2, n, axis2);
       return;
+  }
+
+  // The fit is judged against the configured encoders when every object was
+  // sighted with the box's counts.
+  bool counted = true;
+  for (int i = 0; i < n; ++i) counted = counted && list.entries[i].counted != 0;
+  char warnings[kBoxTextSize] = {};
+  if (counted) {
+    const AxisCheck check1 = CheckAxis(points1, n, first);
+    const AxisCheck check2 = CheckAxis(points2, n, second);
+    AppendSlopeWarning(check1, axis1, warnings, sizeof warnings);
+    AppendSlopeWarning(check2, axis2, warnings, sizeof warnings);
+    if (n >= kResidualCheckFrom) {
+      AppendResidualWarning(points1, n, first, list, true, axis1, warnings, sizeof warnings);
+      AppendResidualWarning(points2, n, second, list, false, axis2, warnings, sizeof warnings);
+    }
   }
 
   PointingCoefficients& p = state.pointing;
@@ -334,6 +467,10 @@ void CalibrateTelescope() {
   std::snprintf(buffer, sizeof buffer, msg::kResultText, p.RA, p.RB, p.RC, p.DA, p.DB, p.DC);
   plat::MessageBox(0, buffer, msg::kResultCaption,
                    plat::kMbOk | plat::kMbIconInformation | plat::kMbSystemModal);
+  if (warnings[0] != '\0') {
+    plat::MessageBox(0, warnings, msg::kCheckCaption,
+                     plat::kMbOk | plat::kMbIconWarning | plat::kMbSystemModal);
+  }
 }
 
 }  // namespace ctl

@@ -95,7 +95,7 @@ void DoObjectMenuCommand(const std::uint8_t* block) {
                          plat::kMbSystemModal | plat::kMbIconWarning | plat::kMbOk);
         break;
       }
-      SightCalibrationEntry(name, record.angle1, record.angle2);
+      SightCalibrationEntry(name, record.angle1, record.angle2, record.count1, record.count2);
       break;
     }
     default:

@@ -38,6 +38,8 @@ void ConvertEncoderCounts(EncoderRecord& record, const Settings& settings) {
   const PluginState& state = State();
   const double count1 = record.encoder1;
   const double count2 = record.encoder2;
+  record.count1 = count1;
+  record.count2 = count2;
 
   double first = count1 * state.RadPerCountRA;
   double second = count2 * state.RadPerCountDec;

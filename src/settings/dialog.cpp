@@ -153,6 +153,8 @@ void InitialiseDialog(plat::Handle dialog) {
                        s.PCode != 0 ? plat::kBstUnchecked : plat::kBstChecked);
   plat::CheckRadioButton(dialog, msg::kIdMountEQ, msg::kIdMountAA,
                          s.MountType != 0 ? msg::kIdMountAA : msg::kIdMountEQ);
+  plat::CheckDlgButton(dialog, msg::kIdPointModel,
+                       s.PointModel == kMountModel ? plat::kBstChecked : plat::kBstUnchecked);
 
   ShowGroup(dialog, kRAFields, RadiansToHMS(s.RefRA), g_shown_ra);
   ShowGroup(dialog, kDecFields, RadiansToDMS(s.RefDec), g_shown_dec);
@@ -184,6 +186,9 @@ void TakeBackSettings(plat::Handle dialog) {
   s.MountType = plat::IsDlgButtonChecked(dialog, msg::kIdMountEQ) == plat::kBstChecked
                     ? kEquatorial
                     : kAltAzimuth;
+  s.PointModel = plat::IsDlgButtonChecked(dialog, msg::kIdPointModel) == plat::kBstChecked
+                     ? kMountModel
+                     : kAxesModel;
 
   double angle = 0.0;
   if (ReadGroup(dialog, kRAFields, g_shown_ra, &HMSToRadians, &angle)) s.RefRA = angle;

@@ -82,10 +82,12 @@ constexpr DialogControl kConfigControls[] = {
     {kIdMountEQ, kRadioButton, kTextEQ, 105, 123, 26, 10, kFirstRadio},
     {kIdMountAA, kRadioButton, kTextAA, 139, 123, 25, 10, kRadio},
     {kIdStatic, kGroup, kTextMountType, 91, 110, 85, 30, kGroupBox},
+    // Between the port group and OK, clear of the reference point group.
+    {kIdPointModel, kCheckBox, kTextPointModel, 177, 88, 53, 10, kCheck},
 };
 
 constexpr std::uint16_t kConfigControlCount = sizeof kConfigControls / sizeof kConfigControls[0];
-static_assert(kConfigControlCount == 29);
+static_assert(kConfigControlCount == 30);
 
 constexpr plat::DialogTemplate kConfigDialog = {
     kConfigDialogId,

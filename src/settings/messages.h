@@ -34,6 +34,7 @@ inline constexpr std::uint16_t kIdRefDecSeconds = 1019;
 inline constexpr std::uint16_t kIdStatusOn = 1020;
 inline constexpr std::uint16_t kIdMountEQ = 1021;
 inline constexpr std::uint16_t kIdMountAA = 1022;
+inline constexpr std::uint16_t kIdPointModel = 1023;  // "Mount model": PointModel MOUNT
 inline constexpr std::uint16_t kIdStatic = 65535;
 
 // Control texts.
@@ -57,6 +58,7 @@ inline constexpr const char* kTextDscStatus = "DSC Status";
 inline constexpr const char* kTextEQ = "EQ";
 inline constexpr const char* kTextAA = "AA";
 inline constexpr const char* kTextMountType = "Mount Type";
+inline constexpr const char* kTextPointModel = "Mount model";
 
 // ---- Boxes and formats -----------------------------------------------------
 

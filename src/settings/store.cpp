@@ -1,4 +1,4 @@
-// The seven persisted settings in the profile section, and the
+// The persisted settings in the profile section, and the
 // radians-per-count factors derived from the resolutions.
 #include <charconv>
 #include <cmath>
@@ -21,6 +21,7 @@ constexpr const char* kDefaultRefRA = "0.665777659788";
 constexpr const char* kDefaultRefDec = "1.55817662667";
 constexpr const char* kDefaultMountType = "EQ";
 constexpr const char* kDefaultPCode = "ON";
+constexpr const char* kDefaultPointModel = "AXES";
 
 // The leading decimal integer of a text, as strtol reads it, 0 when there is
 // none; values beyond 32 bits are held at the nearest end.
@@ -51,7 +52,8 @@ double LeadingNumber(const char* text) {
 
 // "%.11f" of a value, whatever the process's locale.
 void FormatFixed11(double value, char* text, std::size_t size) {
-  const auto [end, error] = std::to_chars(text, text + size - 1, value, std::chars_format::fixed, 11);
+  const auto [end, error] =
+      std::to_chars(text, text + size - 1, value, std::chars_format::fixed, 11);
   *(error == std::errc{} ? end : text) = '\0';
 }
 
@@ -85,6 +87,8 @@ int LoadSettings() {
   s.MountType = std::strcmp(text, "AA") == 0 ? kAltAzimuth : kEquatorial;
   plat::ProfileRead(kProfileSection, "PCode", kDefaultPCode, text, sizeof text);
   s.PCode = std::strcmp(text, "ON") == 0 ? 1 : 0;
+  plat::ProfileRead(kProfileSection, "PointModel", kDefaultPointModel, text, sizeof text);
+  s.PointModel = std::strcmp(text, "MOUNT") == 0 ? kMountModel : kAxesModel;
 
   state.RadPerCountRA = RadiansPerCount(s.ResRA);
   state.RadPerCountDec = RadiansPerCount(s.ResDec);
@@ -106,6 +110,7 @@ int SaveSettings() {
   plat::ProfileWrite(kProfileSection, "RefDec", text);
   plat::ProfileWrite(kProfileSection, "MountType", s.MountType == kAltAzimuth ? "AA" : "EQ");
   plat::ProfileWrite(kProfileSection, "PCode", s.PCode == 1 ? "ON" : "OFF");
+  plat::ProfileWrite(kProfileSection, "PointModel", s.PointModel == kMountModel ? "MOUNT" : "AXES");
   return 1;
 }
 

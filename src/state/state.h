@@ -27,9 +27,16 @@ struct EncoderRecord {
   double encoder1 = 0.0;  // count as received, then encoder degrees
   double encoder2 = 0.0;
   std::int16_t status = 0;  // box status; 255 status query off; 2989 short answer
+  // The counts as the box sent them (encoder1 and encoder2 become degrees).
+  double count1 = 0.0;
+  double count2 = 0.0;
 };
 
 enum MountType : std::int32_t { kEquatorial = 0, kAltAzimuth = 1 };
+
+// Which pointing correction applies: the six coefficients, one curve per
+// axis ("AXES"), or the mount model ("MOUNT").
+enum PointModel : std::int32_t { kAxesModel = 0, kMountModel = 1 };
 
 // The settings record.  Field order is part of the interface between the
 // subsystems: it is passed whole to every encoder query.
@@ -44,6 +51,7 @@ struct Settings {
   std::int32_t MountType = kEquatorial;
   plat::Handle port = plat::kInvalidHandle;
   char CommPort[5] = {'C', 'O', 'M', '1', '\0'};
+  std::int32_t PointModel = kAxesModel;
 };
 
 inline constexpr int kCalibrationCapacity = 8;
@@ -61,6 +69,17 @@ struct CalibrationEntry {
   double sky1 = 0.0;
   double sky2 = 0.0;
   double drift = 0.0;
+  // What the mount model needs of the sighting: the angles the counters had
+  // turned through since connecting (counts times radians per count), and
+  // the reference the counts were taken from.
+  double turned1 = 0.0;
+  double turned2 = 0.0;
+  double ref1 = 0.0;
+  double ref2 = 0.0;
+  // 1 when the sighting came with the counts the box sent (the checks of
+  // a six-coefficient fit against the configured encoders need them); 0
+  // when only angles were handed in, the turned angles then taken from them.
+  std::int32_t counted = 0;
 };
 
 struct CalibrationList {
@@ -85,6 +104,19 @@ struct PointingBranch {
 inline constexpr double RadiansPerCount(std::int32_t resolution) {
   return (2.0 * kPi) / static_cast<double>(resolution);
 }
+
+// The mount model: a rotation from the mount's axis frame into the sky frame
+// (turned back by the drift, equatorial) or the horizon frame (alt-azimuth),
+// the mechanical terms and the counters' scale errors.  The initial values
+// leave the uncorrected angles as they are.
+struct MountModel {
+  double rotation[3][3] = {{1.0, 0.0, 0.0}, {0.0, 1.0, 0.0}, {0.0, 0.0, 1.0}};
+  double nonperpendicularity = 0.0;  // Z1, radians
+  double collimation = 0.0;          // Z2, radians
+  double index = 0.0;                // Z3, second axis's index error, radians
+  double scale1 = 0.0;               // counter scale errors: angle = (1 + scale) × counts
+  double scale2 = 0.0;
+};
 
 struct PluginState {
   // Entry and dispatch.
@@ -111,6 +143,7 @@ struct PluginState {
   CalibrationList calibration;
   PointingCoefficients pointing;
   PointingBranch branch;
+  MountModel mount;
   // Settings and derived constants.
   Settings settings;
   double RadPerCountRA = RadiansPerCount(4096);

@@ -59,23 +59,26 @@ TEST_F(DialogThroughHostTest, CancelRewritesTheProfileFromWhatWasRead) {
             "RefRA=1.00000000000\n"
             "RefDec=-0.25000000000\n"
             "MountType=AA\n"
-            "PCode=OFF\n");
+            "PCode=OFF\n"
+            "PointModel=AXES\n");
 }
 
 TEST_F(DialogThroughHostTest, ControlsShowTheStoredSettings) {
   config_.WriteProfile(
       "[ZazuvUzarDLL]\nResRA=4096\nResDec=-8192\nCommPort=COM4\nMountType=AA\nPCode=ON\n");
   Open([](wsm::Dialog& d) { d.Click(2); });
-  const std::vector<std::string> expected = {
-      "1=OK/0",        "2=Cancel/0",  "1000=4096/0", "1001=8192/0", "1003=Invert/1",
-      "1002=Invert/0", "1004=COM1/0", "1005=COM2/0", "1006=COM3/0", "1007=COM4/1",
-      "1013=02/0",     "1015=32/0",   "1016=35/0",   "1017=89/0",   "1018=16/0",
-      "1019=36/0",     "1014=Off/0",  "1020=On/1",   "1021=EQ/0",   "1022=AA/1"};
+  const std::vector<std::string> expected = {"1=OK/0",      "2=Cancel/0",    "1000=4096/0",
+                                             "1001=8192/0", "1003=Invert/1", "1002=Invert/0",
+                                             "1004=COM1/0", "1005=COM2/0",   "1006=COM3/0",
+                                             "1007=COM4/1", "1013=02/0",     "1015=32/0",
+                                             "1016=35/0",   "1017=89/0",     "1018=16/0",
+                                             "1019=36/0",   "1014=Off/0",    "1020=On/1",
+                                             "1021=EQ/0",   "1022=AA/1",     "1023=Mount model/0"};
   const auto& shown = wsm::TheLog().dialog_texts_at_init;
   for (const std::string& item : expected) {
     EXPECT_NE(std::find(shown.begin(), shown.end(), item), shown.end()) << item;
   }
-  EXPECT_EQ(shown.size(), 29u);
+  EXPECT_EQ(shown.size(), 30u);
 }
 
 TEST_F(DialogThroughHostTest, InvertedAxisShowsAndKeepsMinus4096) {

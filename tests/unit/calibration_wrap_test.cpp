@@ -194,4 +194,22 @@ TEST_F(CalibrationWrapTest, ObjectsEitherSideOfZeroHoursAreFittedOnOneBranch) {
   }
 }
 
+// A link opened with the telescope half a turn from the reference point, on
+// an encoder 1% off scale: the objects end a little under and a little over
+// half a turn from their encoder angles, and still fit as one line.
+TEST_F(CalibrationWrapTest, AZeroHalfATurnOffFitsLikeOneNearTheReference) {
+  std::vector<double> encoder, sky;
+  for (double turned : {-1.2, -0.4, 0.4, 1.2}) {
+    encoder.push_back(0.4 + turned);
+    sky.push_back(0.4 + kPi + 1.01 * turned);  // π - 0.012 to π + 0.012 from the encoder
+  }
+  Calibrate(encoder, sky);
+  ASSERT_EQ(wsm::TheLog().boxes.size(), 1u);
+  EXPECT_EQ(wsm::TheLog().boxes[0].caption, "Telecope Calibrated");
+  EXPECT_NEAR(ctl::State().pointing.RB, 1.01, 1e-9);
+  for (double turned : {-1.5, -0.8, 0.0, 0.9, 1.5}) {
+    EXPECT_LT(AngleBetween(Corrected(0.4 + turned), 0.4 + kPi + 1.01 * turned), 1e-9) << turned;
+  }
+}
+
 }  // namespace

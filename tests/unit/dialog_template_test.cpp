@@ -21,7 +21,7 @@ struct Expected {
 };
 
 using K = plat::ControlKind;
-const Expected kControls[29] = {
+const Expected kControls[30] = {
     {1, K::DefPushButton, "OK", 179, 101, 46, 14},
     {2, K::PushButton, "Cancel", 179, 119, 46, 14},
     {1000, K::Edit, "", 81, 18, 54, 14},
@@ -51,6 +51,7 @@ const Expected kControls[29] = {
     {1021, K::AutoRadioButton, "EQ", 105, 123, 26, 10},
     {1022, K::AutoRadioButton, "AA", 139, 123, 25, 10},
     {65535, K::GroupBox, "Mount Type", 91, 110, 85, 30},
+    {1023, K::AutoCheckBox, "Mount model", 177, 88, 53, 10},
 };
 
 TEST(DialogTemplateTest, CaptionFontSizeAndFrame) {
@@ -68,11 +69,11 @@ TEST(DialogTemplateTest, CaptionFontSizeAndFrame) {
   EXPECT_EQ(res::FindDialog(102), nullptr);
 }
 
-TEST(DialogTemplateTest, TwentyNineControlsInTemplateOrder) {
+TEST(DialogTemplateTest, ThirtyControlsInTemplateOrder) {
   const plat::DialogTemplate* dialog = res::FindDialog(101);
   ASSERT_NE(dialog, nullptr);
-  ASSERT_EQ(dialog->count, 29);
-  for (int i = 0; i < 29; ++i) {
+  ASSERT_EQ(dialog->count, 30);
+  for (int i = 0; i < 30; ++i) {
     SCOPED_TRACE("control #" + std::to_string(i));
     const plat::DialogControl& c = dialog->controls[i];
     const Expected& e = kControls[i];

@@ -104,7 +104,8 @@ TEST_F(ConfigDialogTest, CancelChangesNothingAndRewritesWhatWasRead) {
             "RefRA=1.00000000000\n"
             "RefDec=-0.25000000000\n"
             "MountType=AA\n"
-            "PCode=OFF\n");
+            "PCode=OFF\n"
+            "PointModel=AXES\n");
 }
 
 TEST_F(ConfigDialogTest, ClosingWithoutAButtonIsACancel) {
@@ -260,6 +261,31 @@ TEST_F(ConfigDialogTest, StatusAndMountAreWrittenBackAsShown) {
   EXPECT_EQ(S().MountType, 0);
   EXPECT_EQ(ProfileKey(config_.ReadProfile(), "PCode"), "ON");
   EXPECT_EQ(ProfileKey(config_.ReadProfile(), "MountType"), "EQ");
+}
+
+// "Mount model" shows PointModel and sets it; only the exact MOUNT loads as
+// the mount model, a missing key as AXES.
+TEST_F(ConfigDialogTest, MountModelBoxShowsAndSetsThePointModel) {
+  struct Row {
+    const char* stored;
+    bool shown;
+    bool click;
+    const char* saved;
+  };
+  for (const Row& row :
+       {Row{"", false, true, "MOUNT"}, Row{"PointModel=MOUNT\n", true, true, "AXES"},
+        Row{"PointModel=mount\n", false, false, "AXES"},
+        Row{"PointModel=MOUNT\n", true, false, "MOUNT"}}) {
+    SCOPED_TRACE(row.stored);
+    config_.WriteProfile(std::string("[ZazuvUzarDLL]\n") + row.stored);
+    Open([&](wsm::Dialog& d) {
+      EXPECT_EQ(d.Checked(1023), row.shown);
+      if (row.click) d.Click(1023);
+      d.Click(1);
+    });
+    EXPECT_EQ(ProfileKey(config_.ReadProfile(), "PointModel"), row.saved);
+    EXPECT_EQ(S().PointModel == ctl::kMountModel, std::string(row.saved) == "MOUNT");
+  }
 }
 
 TEST_F(ConfigDialogTest, NegativeDeclinationFieldsStoreAndShowAgain) {

@@ -52,7 +52,7 @@ TEST_F(SettingsStoreTest, MissingSectionLoadsTheDefaults) {
   EXPECT_EQ(ctl::State().RadPerCountDec, (2.0 * 3.141592653589793) / 8192.0);
 }
 
-TEST_F(SettingsStoreTest, EmptyProfileSavesTheSevenKeysInTheirFormats) {
+TEST_F(SettingsStoreTest, EmptyProfileSavesTheEightKeysInTheirFormats) {
   ctl::LoadSettings();
   ctl::SaveSettings();
   EXPECT_EQ(config_.ReadProfile(),
@@ -63,7 +63,8 @@ TEST_F(SettingsStoreTest, EmptyProfileSavesTheSevenKeysInTheirFormats) {
             "RefRA=0.66577765979\n"
             "RefDec=1.55817662667\n"
             "MountType=EQ\n"
-            "PCode=ON\n");
+            "PCode=ON\n"
+            "PointModel=AXES\n");
 }
 
 TEST_F(SettingsStoreTest, OtherSectionsAndCommentsSurviveALoadAndASave) {
@@ -81,6 +82,7 @@ TEST_F(SettingsStoreTest, OtherSectionsAndCommentsSurviveALoadAndASave) {
       "RefDec=0.50000000000\n"
       "MountType=AA\n"
       "PCode=OFF\n"
+      "PointModel=MOUNT\n"
       "\n"
       "[Other]\n"
       "key = value with blanks\n";
@@ -95,6 +97,7 @@ TEST_F(SettingsStoreTest, OtherSectionsAndCommentsSurviveALoadAndASave) {
   EXPECT_EQ(s.RefDec, 0.5);
   EXPECT_EQ(s.MountType, 1);
   EXPECT_EQ(s.PCode, 0);
+  EXPECT_EQ(s.PointModel, ctl::kMountModel);
   ctl::SaveSettings();
   EXPECT_EQ(config_.ReadProfile(), before);
 }
@@ -158,8 +161,8 @@ namespace {
 TEST_F(SettingsStoreTest, DecimalCommaLocaleChangesNothing) {
   const std::filesystem::path locales = config_.Path() / "locales";
   std::filesystem::create_directories(locales);
-  const std::string make = "localedef -i de_DE -f UTF-8 '" + (locales / "de_DE.UTF-8").string() +
-                           "' >/dev/null 2>&1";
+  const std::string make =
+      "localedef -i de_DE -f UTF-8 '" + (locales / "de_DE.UTF-8").string() + "' >/dev/null 2>&1";
   if (std::system(make.c_str()) != 0) GTEST_SKIP() << "localedef cannot make de_DE.UTF-8";
   testsupport::ScopedEnv path("LOCPATH", locales.c_str());
   if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr) GTEST_SKIP() << "no de_DE locale";
