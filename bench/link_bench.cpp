@@ -50,6 +50,7 @@
 #include <vector>
 
 #include "dsc_sim.h"
+#include "link/link.h"
 #include "plugin_loader.h"
 #include "temp_config.h"
 #include "test_blocks.h"
@@ -617,12 +618,12 @@ int main(int argc, char** argv) {
               s.ratio_status_on);
   std::printf("  full query, status off (15 bytes on the wire): %.3f x wire time\n",
               s.ratio_status_off);
-  std::printf("  silent box, \"Q\" alone:                         %.1f ms (bound 240 ms)\n",
-              s.silent_q_ms);
-  std::printf("  silent box, \"P\" after it:                      %.1f ms (bound 140 ms)\n",
-              s.silent_qp_ms - s.silent_q_ms);
-  std::printf("  box stops after 5 bytes: query returns          %.1f ms after the 5th (20 ms)\n",
-              s.after_fifth_ms);
+  std::printf("  silent box, \"Q\" alone:                         %.1f ms (bound %u ms)\n",
+              s.silent_q_ms, ctl::ReadBound(14));
+  std::printf("  silent box, \"P\" after it:                      %.1f ms (bound %u ms)\n",
+              s.silent_qp_ms - s.silent_q_ms, ctl::ReadBound(4));
+  std::printf("  box stops after 5 bytes: query returns          %.1f ms after the 5th (%u ms)\n",
+              s.after_fifth_ms, ctl::kLinkTimeouts.read_interval);
   std::printf("  operation 8 not due: %llu calls, %llu heap allocations\n",
               static_cast<unsigned long long>(s.not_due_calls),
               static_cast<unsigned long long>(s.not_due_allocations));

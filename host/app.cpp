@@ -21,12 +21,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Object menu command ids of the plug-in.
-constexpr std::uint32_t kCmdCalibrate = 20001;
-constexpr std::uint32_t kCmdAdd = 20002;
-constexpr std::uint32_t kCmdRemove = 20003;
-constexpr std::uint32_t kCmdSight = 20004;
-
 constexpr int kTickMilliseconds = 200;
 
 std::string Trim(std::string s) {
@@ -218,7 +212,7 @@ bool App::Start() {
   const Registration r = session_.Register();
   if (!r.accepted) {
     console_.Error("the plug-in " + path + " refused to register with interface version " +
-                   std::to_string(kHostInterfaceVersion));
+                   std::to_string(VL_INTERFACE_VERSION));
     return false;
   }
   // The debug window at the size the registration record suggests.
@@ -270,10 +264,13 @@ bool App::Connect() {
     }
     return true;
   }
-  for (std::size_t i = boxes; i < Ws().boxes().size(); ++i) {
-    if (Ws().boxes()[i].text == "Could not open comm port.") {
-      ExplainPort(ProfilePort());
-      break;
+  // Not connected: when the port itself is what failed, say why, from the
+  // host's own look at the device rather than from the box's words.
+  if (Ws().boxes().size() > boxes) {
+    const PortCheck check = CheckPort(ProfilePort());
+    if (!check.ready()) {
+      console_.Print(check.Text());
+      console_.Log("port check: " + (check.lines.empty() ? std::string() : check.lines.front()));
     }
   }
   return false;
@@ -343,7 +340,7 @@ std::string App::DescribeReport(const Report& report) {
 
 bool App::ObjectCommand(std::uint32_t id, const std::string& star_name) {
   const astro::Star* star = nullptr;
-  if (id != kCmdCalibrate) {
+  if (id != VL_CMD_CALIBRATE) {
     star = astro::FindStar(star_name);
     if (star == nullptr) {
       console_.Line(star_name.empty()
@@ -380,8 +377,8 @@ bool App::ObjectCommand(std::uint32_t id, const std::string& star_name) {
     refused = refused || box.caption == "Duplicate Object" || box.caption == "No More Objects" ||
               box.caption == "Not Found" || box.caption == "Empty List";
   }
-  if (star != nullptr && !refused && id == kCmdAdd) listed_.push_back(star->name);
-  if (star != nullptr && !refused && id == kCmdRemove) std::erase(listed_, star->name);
+  if (star != nullptr && !refused && id == VL_CMD_ADD) listed_.push_back(star->name);
+  if (star != nullptr && !refused && id == VL_CMD_REMOVE) std::erase(listed_, star->name);
   return true;
 }
 
@@ -432,10 +429,10 @@ void App::ShowMenus() {
     std::int32_t id;
     const char* text;
   };
-  const Item items[] = {{kItemConfigure, "Configure..."},
-                        {kItemConnect, "Connect"},
-                        {kItemDisconnect, "Disconnect"},
-                        {kItemReporting, "Report Position"}};
+  const Item items[] = {{VL_ITEM_CONFIGURE, "Configure..."},
+                        {VL_ITEM_CONNECT, "Connect"},
+                        {VL_ITEM_DISCONNECT, "Disconnect"},
+                        {VL_ITEM_REPORTING, "Report Position"}};
   console_.Line("Telescope menu:");
   for (const Item& item : items) {
     const MenuState s = session_.ItemState(item.id);
@@ -580,13 +577,13 @@ bool App::Execute(const std::string& raw) {
       ListStars(static_cast<int>(std::min(count, 1000.0)));
     }
   } else if (command == "add") {
-    ObjectCommand(kCmdAdd, rest);
+    ObjectCommand(VL_CMD_ADD, rest);
   } else if (command == "remove") {
-    ObjectCommand(kCmdRemove, rest);
+    ObjectCommand(VL_CMD_REMOVE, rest);
   } else if (command == "sight") {
-    ObjectCommand(kCmdSight, rest);
+    ObjectCommand(VL_CMD_SIGHT, rest);
   } else if (command == "calibrate") {
-    ObjectCommand(kCmdCalibrate, "");
+    ObjectCommand(VL_CMD_CALIBRATE, "");
   } else if (command == "configure" || command == "config") {
     session_.Configure();
   } else if (command == "menu") {

@@ -5,21 +5,6 @@
 #include "blocks.h"
 
 namespace host {
-namespace {
-
-// Byte offsets of the host records (velastra/contract.h).
-constexpr std::size_t kRegistrationSize = VL_REGISTRATION_SIZE;
-constexpr std::size_t kPeriodicSize = VL_PERIODIC_SIZE;
-constexpr std::size_t kObjectMenuSize = VL_OBJECT_MENU_SIZE;
-constexpr std::size_t kObjectName = VL_OBJECT_NAME;
-constexpr std::size_t kObjectRa = VL_OBJECT_RA;
-constexpr std::size_t kObjectDec = VL_OBJECT_DEC;
-constexpr std::size_t kObjectMenuHandle = VL_OBJECT_MENU_HANDLE;
-constexpr std::size_t kObjectCommand = VL_OBJECT_COMMAND;
-constexpr std::size_t kTelescopeSize = VL_TELESCOPE_SIZE;
-constexpr std::size_t kTelescopeContext = VL_TELESCOPE_CONTEXT;
-
-}  // namespace
 
 Session::~Session() {
   if (library_ != nullptr) dlclose(library_);
@@ -52,9 +37,9 @@ std::int16_t Session::Call(std::uint32_t selector, std::uintptr_t parameter) {
 }
 
 Registration Session::Register(std::int32_t version) {
-  Block block(kRegistrationSize);
+  Block block(VL_REGISTRATION_SIZE);
   block.PutI32(VL_REGISTRATION_VERSION, version);
-  Call(kRegister, block.address());
+  Call(VL_OP_REGISTER, block.address());
   Registration r;
   r.accepted = block.U8(VL_REGISTRATION_ACCEPTED) == 1;
   r.version = block.I32(VL_REGISTRATION_VERSION);
@@ -68,52 +53,52 @@ Registration Session::Register(std::int32_t version) {
   return r;
 }
 
-void Session::SetDebugWindow(ws_Handle window) { Call(kSetDebugWindow, window); }
+void Session::SetDebugWindow(ws_Handle window) { Call(VL_OP_SET_DEBUG_WINDOW, window); }
 
 void Session::SetTime(double day_number) {
   Block block(VL_TIME_SIZE);
   block.PutF64(VL_TIME_DAY_NUMBER, day_number);
-  Call(kSetTime, block.address());
+  Call(VL_OP_SET_TIME, block.address());
 }
 
 void Session::SetHostContext(std::int32_t context) {
   Block block(VL_CONTEXT_SIZE);
   block.PutI32(VL_CONTEXT_VALUE, context);
-  Call(kSetHostContext, block.address());
+  Call(VL_OP_SET_HOST_CONTEXT, block.address());
 }
 
 void Session::Connect() {
   Block block(16);
-  Call(kConnect, block.address());
+  Call(VL_OP_CONNECT, block.address());
 }
 void Session::Disconnect() {
   Block block(16);
-  Call(kDisconnect, block.address());
+  Call(VL_OP_DISCONNECT, block.address());
 }
 void Session::ToggleReporting() {
   Block block(16);
-  Call(kToggleReporting, block.address());
+  Call(VL_OP_TOGGLE_REPORTING, block.address());
 }
 void Session::Calibrate() {
   Block block(16);
-  Call(kCalibrate, block.address());
+  Call(VL_OP_CALIBRATE, block.address());
 }
 void Session::Configure() {
   Block block(16);
-  Call(kConfigure, block.address());
+  Call(VL_OP_CONFIGURE, block.address());
 }
 
 MenuState Session::ItemState(std::int32_t item) {
   Block block(VL_MENU_STATE_SIZE);
   block.PutI32(VL_MENU_STATE_ITEM, item);
-  Call(kMenuItemState, block.address());
+  Call(VL_OP_MENU_ITEM_STATE, block.address());
   return {block.U8(VL_MENU_STATE_ENABLED) == 1, block.U8(VL_MENU_STATE_CHECKED) == 1};
 }
 
 std::optional<Report> Session::PeriodicUpdate() {
-  Block block(kPeriodicSize);
+  Block block(VL_PERIODIC_SIZE);
   block.PutI32(VL_PERIODIC_KIND, VL_KIND_NONE);
-  Call(kPeriodicUpdate, block.address());
+  Call(VL_OP_PERIODIC_UPDATE, block.address());
   const std::int32_t kind = block.I32(VL_PERIODIC_KIND);
   // A 4-byte field: the plug-in keeps its reports below 4 GiB.
   const std::uintptr_t address = block.U32(VL_PERIODIC_REPORT);
@@ -129,9 +114,9 @@ std::optional<Report> Session::PeriodicUpdate() {
 }
 
 std::optional<astro::Equatorial> Session::TelescopeObject(std::int32_t context) {
-  Block block(kTelescopeSize);
-  block.PutI32(kTelescopeContext, context);
-  Call(kTelescopeObject, block.address());
+  Block block(VL_TELESCOPE_SIZE);
+  block.PutI32(VL_TELESCOPE_CONTEXT, context);
+  Call(VL_OP_TELESCOPE_OBJECT, block.address());
   if (block.U8(VL_TELESCOPE_VALID) != 1 || block.U8(VL_TELESCOPE_KIND) != VL_KIND_EQUATORIAL) {
     return std::nullopt;
   }
@@ -139,19 +124,19 @@ std::optional<astro::Equatorial> Session::TelescopeObject(std::int32_t context) 
 }
 
 void Session::BuildObjectMenu(ws_Handle menu) {
-  Block block(kObjectMenuSize);
-  block.PutU32(kObjectMenuHandle, static_cast<std::uint32_t>(menu));
-  Call(kBuildObjectMenu, block.address());
+  Block block(VL_OBJECT_MENU_SIZE);
+  block.PutU32(VL_OBJECT_MENU_HANDLE, static_cast<std::uint32_t>(menu));
+  Call(VL_OP_BUILD_OBJECT_MENU, block.address());
 }
 
 void Session::ObjectMenuCommand(std::int32_t id, const std::string& name,
                                 const astro::Equatorial& position) {
-  Block block(kObjectMenuSize);
-  block.PutCounted(kObjectName, name);
-  block.PutF64(kObjectRa, position.ra);
-  block.PutF64(kObjectDec, position.dec);
-  block.PutI32(kObjectCommand, id);
-  Call(kObjectMenuCommand, block.address());
+  Block block(VL_OBJECT_MENU_SIZE);
+  block.PutCounted(VL_OBJECT_NAME, name);
+  block.PutF64(VL_OBJECT_RA, position.ra);
+  block.PutF64(VL_OBJECT_DEC, position.dec);
+  block.PutI32(VL_OBJECT_COMMAND, id);
+  Call(VL_OP_OBJECT_MENU_COMMAND, block.address());
 }
 
 }  // namespace host

@@ -14,34 +14,8 @@
 
 namespace host {
 
-// Operation selectors the host uses (velastra/contract.h).
-enum Operation : std::uint32_t {
-  kRegister = VL_OP_REGISTER,
-  kSetDebugWindow = VL_OP_SET_DEBUG_WINDOW,
-  kPeriodicUpdate = VL_OP_PERIODIC_UPDATE,
-  kBuildObjectMenu = VL_OP_BUILD_OBJECT_MENU,
-  kObjectMenuCommand = VL_OP_OBJECT_MENU_COMMAND,
-  kTelescopeObject = VL_OP_TELESCOPE_OBJECT,
-  kMenuItemState = VL_OP_MENU_ITEM_STATE,
-  kConfigure = VL_OP_CONFIGURE,
-  kConnect = VL_OP_CONNECT,
-  kDisconnect = VL_OP_DISCONNECT,
-  kToggleReporting = VL_OP_TOGGLE_REPORTING,
-  kCalibrate = VL_OP_CALIBRATE,
-  kSetTime = VL_OP_SET_TIME,
-  kSetHostContext = VL_OP_SET_HOST_CONTEXT,
-};
-
-// The host's telescope menu items, as the plug-in answers their state.
-enum MenuItem : std::int32_t {
-  kItemConfigure = VL_ITEM_CONFIGURE,
-  kItemConnect = VL_ITEM_CONNECT,
-  kItemDisconnect = VL_ITEM_DISCONNECT,
-  kItemReporting = VL_ITEM_REPORTING,
-};
-
-// The interface version this host speaks.
-inline constexpr std::int32_t kHostInterfaceVersion = VL_INTERFACE_VERSION;
+// The operation selectors, menu item ids, command ids and record layouts the
+// host uses are the contract's own (velastra/contract.h).
 
 struct Registration {
   bool accepted = false;
@@ -83,7 +57,7 @@ class Session {
 
   std::int16_t Call(std::uint32_t selector, std::uintptr_t parameter);
 
-  Registration Register(std::int32_t version = kHostInterfaceVersion);
+  Registration Register(std::int32_t version = VL_INTERFACE_VERSION);
   void SetDebugWindow(ws_Handle window);
   // Operation 34: the day number (astro::SiderealDayNumber: one unit per
   // sidereal turn).
@@ -96,8 +70,8 @@ class Session {
   void Calibrate();
   void Configure();
   MenuState ItemState(std::int32_t item);
-  bool connected() { return ItemState(kItemDisconnect).enabled; }
-  bool reporting() { return ItemState(kItemReporting).checked; }
+  bool connected() { return ItemState(VL_ITEM_DISCONNECT).enabled; }
+  bool reporting() { return ItemState(VL_ITEM_REPORTING).checked; }
 
   // Operation 8: a report when one is due, nothing otherwise.
   std::optional<Report> PeriodicUpdate();

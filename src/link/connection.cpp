@@ -70,13 +70,7 @@ bool ConfigurePort(plat::Handle port) {
     return false;
   }
 
-  plat::Timeouts timeouts;
-  timeouts.read_interval = 20;
-  timeouts.read_total_multiplier = 10;
-  timeouts.read_total_constant = 100;
-  timeouts.write_total_multiplier = 10;
-  timeouts.write_total_constant = 100;
-  if (!plat::SerialSetTimeouts(port, timeouts)) {
+  if (!plat::SerialSetTimeouts(port, kLinkTimeouts)) {
     Report(msg::kCannotSetTimeouts, msg::kConfigPortCaption, kWarningBox);
     return false;
   }

@@ -7,6 +7,7 @@
 
 #include "fake_platform.h"
 #include "link/link.h"
+#include "link/messages.h"
 #include "platform/fault/fault_serial.h"
 #include "pointing/pointing.h"
 #include "sentinel_record.h"
@@ -61,7 +62,7 @@ TEST_F(LinkFailureRows, OpenFails) {
   s.host_time.day_number = 42.0;
   plat::fault::Fail(Call::kOpen);
   ctl::ConnectPort();
-  ExpectOneBox("Could not open comm port.", "Comm Error", kErrorBox, Focus());
+  ExpectOneBox(ctl::msg::kCannotOpenPort, "Comm Error", kErrorBox, Focus());
   EXPECT_EQ(s.connected, 0);
   EXPECT_EQ(s.settings.port, plat::kInvalidHandle);
   EXPECT_EQ(s.connect_time.day_number, 42.0) << "taken before the port is touched";
@@ -107,11 +108,16 @@ TEST_F(LinkFailureRows, ACompleteConnectAppliesTheLineAndTheTimeouts) {
   EXPECT_TRUE(line.out_x && line.in_x && line.dtr_enable && line.rts_enable);
   EXPECT_FALSE(line.outx_cts_flow || line.outx_dsr_flow);
   const plat::Timeouts t = plat::fault::AppliedTimeouts();
+  EXPECT_EQ(t.read_interval, ctl::kLinkTimeouts.read_interval);
+  EXPECT_EQ(t.read_total_multiplier, ctl::kLinkTimeouts.read_total_multiplier);
+  EXPECT_EQ(t.read_total_constant, ctl::kLinkTimeouts.read_total_constant);
+  EXPECT_EQ(t.write_total_multiplier, ctl::kLinkTimeouts.write_total_multiplier);
+  EXPECT_EQ(t.write_total_constant, ctl::kLinkTimeouts.write_total_constant);
+  // The documented bounds: 20 ms between bytes, 240 ms for "Q", 140 ms for "P".
   EXPECT_EQ(t.read_interval, 20u);
-  EXPECT_EQ(t.read_total_multiplier, 10u);
-  EXPECT_EQ(t.read_total_constant, 100u);
-  EXPECT_EQ(t.write_total_multiplier, 10u);
-  EXPECT_EQ(t.write_total_constant, 100u);
+  EXPECT_EQ(ctl::ReadBound(14), 240u);
+  EXPECT_EQ(ctl::ReadBound(4), 140u);
+  EXPECT_EQ(t.write_total_multiplier * 1 + t.write_total_constant, 110u);
 }
 
 TEST_F(LinkFailureRows, CloseFailsAndALaterDisconnectSucceeds) {

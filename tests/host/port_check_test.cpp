@@ -12,6 +12,7 @@
 
 #include "dsc_sim.h"
 #include "host_test_support.h"
+#include "link/messages.h"
 #include "port_holder.h"
 #include "temp_config.h"
 
@@ -50,7 +51,7 @@ TEST_F(PortCheck, AMissingDeviceIsNamedAfterThePlugInsBox) {
   config_.LinkPort("COM2", "/dev/ttyUSB97");
   config_.WriteProfile("[ZazuvUzarDLL]\nCommPort=COM2\n");
   const hosttest::Run run = RunHost(Args(), "connect\nquit\n");
-  const std::size_t box = run.out.find("Could not open comm port.");
+  const std::size_t box = run.out.find(ctl::msg::kCannotOpenPort);
   const std::size_t reason = run.out.find("Port COM2 is /dev/ttyUSB97 (the link");
   ASSERT_NE(box, std::string::npos) << run.out;
   ASSERT_NE(reason, std::string::npos) << run.out;
@@ -71,7 +72,7 @@ TEST_F(PortCheck, APortInUseNamesTheProgramHoldingIt) {
   testsupport::PortHolder holder(box_.SlavePath());
   ASSERT_TRUE(holder.Holding());
   const hosttest::Run run = RunHost(Args(), "connect\ncheck-port\nquit\n");
-  EXPECT_TRUE(Has(run.out, "Could not open comm port.")) << run.out;
+  EXPECT_TRUE(Has(run.out, ctl::msg::kCannotOpenPort)) << run.out;
   EXPECT_TRUE(Has(run.out, "Port COM1 is " + box_.SlavePath())) << run.out;
   EXPECT_TRUE(Has(run.out, "which is in use by process ")) << run.out;
   EXPECT_TRUE(Has(run.out, "(host_tests)")) << run.out;

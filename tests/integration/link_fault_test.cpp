@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "dsc_sim.h"
+#include "link/messages.h"
 #include "plugin_loader.h"
 #include "port_holder.h"
 #include "temp_config.h"
@@ -196,7 +197,7 @@ TEST_F(LinkFaults, APortHeldByAnotherProgramSaysItCannotOpenUntilThatProgramLets
   ASSERT_TRUE(other.Holding());
   plugin_.Call(26, 0);
   EXPECT_FALSE(testhost::Connected(plugin_));
-  EXPECT_EQ(Boxes("Could not open comm port."), 1);
+  EXPECT_EQ(Boxes(ctl::msg::kCannotOpenPort), 1);
   EXPECT_EQ(wsm::TheLog().boxes.size(), 1u);
   other.Release();
   Connect(plugin_);
@@ -214,7 +215,7 @@ TEST_F(LinkFaults, TheSamePortFromTwoHostsConnectsOnlyOneAtATime) {
   Connect(plugin_);
   second.Call(26, 0);
   EXPECT_FALSE(testhost::Connected(second));
-  EXPECT_EQ(Boxes("Could not open comm port."), 1);
+  EXPECT_EQ(Boxes(ctl::msg::kCannotOpenPort), 1);
   EXPECT_TRUE(IsTheBoxsReading(Read())) << "the first host keeps its port";
 
   plugin_.Call(27, 0);
@@ -222,7 +223,7 @@ TEST_F(LinkFaults, TheSamePortFromTwoHostsConnectsOnlyOneAtATime) {
   EXPECT_TRUE(IsTheBoxsReading(Read(second)));
   plugin_.Call(26, 0);
   EXPECT_FALSE(testhost::Connected(plugin_));
-  EXPECT_EQ(Boxes("Could not open comm port."), 2);
+  EXPECT_EQ(Boxes(ctl::msg::kCannotOpenPort), 2);
   second.Call(27, 0);
 }
 

@@ -20,6 +20,7 @@
 
 #include "astro_vl.h"
 #include "dsc_sim.h"
+#include "link/messages.h"
 #include "plugin_loader.h"
 #include "port_holder.h"
 #include "temp_config.h"
@@ -210,7 +211,7 @@ TEST_F(LinkIntegrationTest, APortThatDoesNotExist) {
   EXPECT_FALSE(Connected());
   ASSERT_EQ(wsm::TheLog().boxes.size(), 1u);
   const auto& box = wsm::TheLog().boxes[0];
-  EXPECT_EQ(box.text, "Could not open comm port.");
+  EXPECT_EQ(box.text, ctl::msg::kCannotOpenPort);
   EXPECT_EQ(box.caption, "Comm Error");
   EXPECT_EQ(box.style, 0x1010u);
   // Gated operations do nothing; a later connect to a real port works.
@@ -227,7 +228,7 @@ TEST_F(LinkIntegrationTest, APortHeldOpenByAnotherProcess) {
   ASSERT_TRUE(other.Holding());
   plugin_.Call(26, 0);
   EXPECT_FALSE(Connected());
-  EXPECT_EQ(Boxes("Could not open comm port."), 1);
+  EXPECT_EQ(Boxes(ctl::msg::kCannotOpenPort), 1);
   EXPECT_EQ(wsm::TheLog().boxes.size(), 1u);
   other.Release();
   Connect();

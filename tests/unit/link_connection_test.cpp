@@ -14,6 +14,7 @@
 #include "astro_vl.h"
 #include "dsc_sim.h"
 #include "link/link.h"
+#include "link/messages.h"
 #include "pointing/pointing.h"
 #include "port_holder.h"
 #include "temp_config.h"
@@ -117,7 +118,7 @@ TEST_F(ConnectionTest, APortThatDoesNotExistGivesOneBoxAndLeavesTheFlagClear) {
   EXPECT_EQ(s.connect_time.day_number, 5.0) << "taken before the port is touched";
   ASSERT_EQ(wsm::TheLog().boxes.size(), 1u);
   const auto& box = wsm::TheLog().boxes[0];
-  EXPECT_EQ(box.text, "Could not open comm port.");
+  EXPECT_EQ(box.text, ctl::msg::kCannotOpenPort);
   EXPECT_EQ(box.caption, "Comm Error");
   EXPECT_EQ(box.style, 0x1010u);
   EXPECT_EQ(box.owner, wsm::TheBehaviour().focus);
@@ -135,7 +136,7 @@ TEST_F(ConnectionTest, APortHeldOpenByAnotherProcessCannotBeOpened) {
   ctl::ConnectPort();
   EXPECT_EQ(ctl::State().connected, 0);
   ASSERT_EQ(wsm::TheLog().boxes.size(), 1u);
-  EXPECT_EQ(wsm::TheLog().boxes[0].text, "Could not open comm port.");
+  EXPECT_EQ(wsm::TheLog().boxes[0].text, ctl::msg::kCannotOpenPort);
   other.Release();
 
   // Once the other process has let go, the port opens.
