@@ -18,6 +18,7 @@ set(_rc_tables
 add_custom_command(
   OUTPUT ${CMAKE_BINARY_DIR}/make_rc
   COMMAND ${CONTROLLER_BUILD_CXX} -std=c++20 -O1 -I${PROJECT_SOURCE_DIR}/src
+          -I${PROJECT_SOURCE_DIR}/include
           ${PROJECT_SOURCE_DIR}/tools/make_rc.cpp ${_rc_tables}
           -o ${CMAKE_BINARY_DIR}/make_rc
   DEPENDS ${PROJECT_SOURCE_DIR}/tools/make_rc.cpp ${_rc_tables}

@@ -5,6 +5,8 @@
 // follow the Win32 calls they stand for.
 #pragma once
 
+#include <velastra/host_abi.h>
+
 #include <cstdint>
 
 namespace plat {
@@ -86,23 +88,24 @@ void* AllocateLowMemory(std::uint32_t size);
 
 // ---- Window system ---------------------------------------------------------
 
-inline constexpr std::uint32_t kMbOk = 0x0;
-inline constexpr std::uint32_t kMbIconError = 0x10;
-inline constexpr std::uint32_t kMbIconWarning = 0x30;
-inline constexpr std::uint32_t kMbIconInformation = 0x40;
-inline constexpr std::uint32_t kMbSystemModal = 0x1000;
+// The Win32 values, as the Linux host ABI writes them once for every party.
+inline constexpr std::uint32_t kMbOk = WS_MB_OK;
+inline constexpr std::uint32_t kMbIconError = WS_MB_ICONERROR;
+inline constexpr std::uint32_t kMbIconWarning = WS_MB_ICONWARNING;
+inline constexpr std::uint32_t kMbIconInformation = WS_MB_ICONINFORMATION;
+inline constexpr std::uint32_t kMbSystemModal = WS_MB_SYSTEMMODAL;
 
-inline constexpr std::uint32_t kMfString = 0x0;
-inline constexpr std::uint32_t kMfSeparator = 0x800;
+inline constexpr std::uint32_t kMfString = WS_MF_STRING;
+inline constexpr std::uint32_t kMfSeparator = WS_MF_SEPARATOR;
 
-inline constexpr int kWhitePen = 6;
+inline constexpr int kWhitePen = WS_WHITE_PEN;
 
-inline constexpr std::uint32_t kWmInitDialog = 0x0110;
-inline constexpr std::uint32_t kWmCommand = 0x0111;
-inline constexpr int kIdOk = 1;
-inline constexpr int kIdCancel = 2;
-inline constexpr std::uint32_t kBstUnchecked = 0;
-inline constexpr std::uint32_t kBstChecked = 1;
+inline constexpr std::uint32_t kWmInitDialog = WS_WM_INITDIALOG;
+inline constexpr std::uint32_t kWmCommand = WS_WM_COMMAND;
+inline constexpr int kIdOk = WS_IDOK;
+inline constexpr int kIdCancel = WS_IDCANCEL;
+inline constexpr std::uint32_t kBstUnchecked = WS_BST_UNCHECKED;
+inline constexpr std::uint32_t kBstChecked = WS_BST_CHECKED;
 
 constexpr std::uint32_t Rgb(std::uint32_t r, std::uint32_t g, std::uint32_t b) {
   return r | (g << 8) | (b << 16);

@@ -1,5 +1,7 @@
 #include "window_system_model.h"
 
+#include <velastra/host_abi.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -10,8 +12,8 @@ constexpr std::uint16_t kAutoRadio = 5;
 constexpr std::uint16_t kAutoCheck = 4;
 constexpr std::uint32_t kWsGroup = 0x00020000;
 constexpr std::uint32_t kWsTabStop = 0x00010000;
-constexpr std::uint32_t kWmInitDialog = 0x0110;
-constexpr std::uint32_t kWmCommand = 0x0111;
+constexpr std::uint32_t kWmInitDialog = WS_WM_INITDIALOG;
+constexpr std::uint32_t kWmCommand = WS_WM_COMMAND;
 constexpr Handle kDialogHandle = 0xD1A1;
 constexpr Handle kWhitePen = 0x9E06;
 
