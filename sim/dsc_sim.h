@@ -84,6 +84,13 @@ struct MountGeometry {
   double collimation = 0.0;
 };
 
+// The telescope on the sky.  When the plug-in connected (connect_julian_date)
+// the telescope pointed at the reference point (ref_ra, ref_dec) and both
+// encoders read 0.  Sky positions are apparent places of the date (the
+// host's sky frame).  An equatorial mount's polar axis stands on the pole of
+// the date (unless `geometry` moves it) and its circles read hour angle (from
+// the apparent sidereal time) and declination; an alt-azimuth mount's read
+// the observed place, refracted by `atmosphere`.
 struct SkyModel {
   astro::Site site{51.4769 * astro::kDegree, 0.0};
   Mount mount = Mount::kEquatorial;

@@ -16,6 +16,7 @@
 #include "dsc_sim.h"
 #include "host_test_support.h"
 #include "temp_config.h"
+#include "test_blocks.h"
 
 namespace {
 
@@ -183,6 +184,16 @@ TEST_F(RealBoxThroughPty, GuidedSessionCalibratesAndChecks) {
   EXPECT_EQ(again.find("Not Found"), std::string::npos) << again;
   EXPECT_NE(again.find("(three stars: the quadratic passes through each"), std::string::npos)
       << again;
+
+  // With the mount model: the session checks the dialog's box, says so, and
+  // the plug-in's own result box is what shows of the fit.
+  EXPECT_NE(again.find("Pointing model: six coefficients"), std::string::npos) << again;
+  tmux.Type("guide 2 mount");
+  EXPECT_EQ(FollowRequests(tmux, "Calibrated.", 3), 5) << tmux.Screen();
+  const std::string mount = tmux.Screen();
+  EXPECT_NE(mount.find("Pointing model: the mount model"), std::string::npos) << mount;
+  EXPECT_NE(mount.find("Mount model fitted to 2 sighted objects."), std::string::npos) << mount;
+  EXPECT_EQ(testsupport::ProfileKey(config_.ReadProfile(), "PointModel"), "MOUNT");
   tmux.Type("quit");
 }
 
