@@ -178,8 +178,11 @@ class Guide {
     if (outside > 0.5) {
       console_.Line("Warning: " + std::string(share) +
                     " of the sky above 15\u00b0 lies outside that span.  There the fit "
-                    "extrapolates, and a quadratic extrapolates badly: expect large errors "
-                    "outside it, or sight stars further apart.");
+                    "extrapolates" +
+                    (MountModelInForce() ? ": expect larger errors outside it"
+                                         : ", and a quadratic extrapolates badly: expect large "
+                                           "errors outside it") +
+                    ", or sight stars further apart.");
     }
   }
 
