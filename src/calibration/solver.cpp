@@ -281,11 +281,12 @@ namespace {
 // of the wrong sign over the whole span (an inverted axis) matches no
 // encoder at all, and one that turns back between the objects (a parabola
 // through two objects of nearly one angle) maps two encoder angles to one
-// place.  And
-// a per-axis fit leaves at most the 3° of such an error at a sighted object;
-// an object farther from its fitted place was not sighted on the star, or
-// the mount slipped.  Each finding is told in a warning box after the
-// result; the fit stays in force, as an unchecked fit always has.
+// place.  And a per-axis fit leaves at most the 3° of such an error at a
+// sighted object; an object farther from its fitted place was not sighted
+// on the star, or the mount slipped.  Each finding is told in a warning box
+// after the result.  The fit stays in force, as it always has: the checks
+// judge sightings by the configured encoders, so they run only on objects
+// sighted with the box's counts.
 constexpr double kScaleBudget = 0.02;
 constexpr double kGeometryBudget = 3.0 * kPi / 180.0;
 constexpr double kResidualLimit = kGeometryBudget;

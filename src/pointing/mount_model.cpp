@@ -83,8 +83,14 @@ constexpr double kArcminute = kPi / (180.0 * 60.0);
 // uncertainty of its effect on a position (radians) for which it is
 // admitted.  A scale error's effect is its uncertainty times half a turn,
 // the farthest a counter runs from the middle of the sighted span.  The
-// rotation must be known to a degree, or the sightings are too close
-// together to say where the mount points at all.
+// limits come from what a real mount carries: axes off square and
+// collimation of 0.1 to 0.5° (6' is a third of the usual 0.3°, and about the
+// quantisation floor of a fit from a few objects), and counters 0.1 to 2% off
+// scale (5' over half a turn is 0.03%, a twentieth of a belt-driven
+// counter's usual error).  A term known worse than that moves positions more
+// than it corrects them, so it is left out.  The rotation must be known to a
+// degree, or the sightings are too close together to say where the mount
+// points at all.
 struct TermRule {
   int sightings;
   double lever;
@@ -94,8 +100,8 @@ constexpr TermRule kTermRules[kMountTermCount] = {
     /* index            */ {2, 1.0, 6.0 * kArcminute},
     /* nonperpendicular */ {3, 1.0, 6.0 * kArcminute},
     /* collimation      */ {3, 1.0, 6.0 * kArcminute},
-    /* scale 1          */ {4, kPi, 3.0 * kArcminute},
-    /* scale 2          */ {4, kPi, 3.0 * kArcminute},
+    /* scale 1          */ {4, kPi, 5.0 * kArcminute},
+    /* scale 2          */ {4, kPi, 5.0 * kArcminute},
 };
 constexpr double kRotationLimit = 60.0 * kArcminute;
 // A normal matrix whose scaled inverse has a diagonal beyond this (the

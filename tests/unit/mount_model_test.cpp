@@ -139,4 +139,17 @@ INSTANTIATE_TEST_SUITE_P(Mounts, MountModelFit,
                                            Case{kEq1, kSixEQ, 5.3}, Case{kEq3, kSixEQ, 5.3},
                                            Case{kEq3, kThreeEQ, 10}, Case{kEq3Scale, kSixEQ, 5.3}));
 
+// Four objects within 35° do not fix a counter's scale: it is left out,
+// never fitted to the noise of their counts.
+TEST(MountModelTerms, ClusteredObjectsLeaveTheScalesOut) {
+  std::vector<ctl::MountSighting> sightings;
+  for (auto [lon, lat] : kClusterAA)
+    sightings.push_back(Sight(kAltAzScale, Dir(lon * kDeg, lat * kDeg)));
+  const ctl::MountFit fit = ctl::FitMountModel(sightings.data(), 4, kRadPerCount / std::sqrt(12.0));
+  ASSERT_EQ(fit.outcome, ctl::MountFitOutcome::kFitted);
+  EXPECT_TRUE(fit.admitted[ctl::kTermIndex]);
+  EXPECT_FALSE(fit.admitted[ctl::kTermScale1]);
+  EXPECT_FALSE(fit.admitted[ctl::kTermScale2]);
+}
+
 }  // namespace
