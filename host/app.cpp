@@ -14,6 +14,7 @@
 #include "astro_vl.h"
 #include "format.h"
 #include "guide.h"
+#include "planetarium.h"
 #include "port_check.h"
 
 namespace host {
@@ -64,6 +65,11 @@ std::string UsageText() {
          "  --scripted          never wait for a person: message boxes are answered OK at once\n"
          "                      (also when standard input is not a terminal)\n"
          "  --no-page           keep the debug window hidden (the plug-in draws no page)\n"
+         "  --lx200 [ADDRESS:]PORT       serve the telescope to LX200 clients over TCP\n"
+         "  --stellarium [ADDRESS:]PORT  serve it to Stellarium's telescope plug-in\n"
+         "                      (both on the loopback address unless ADDRESS is given)\n"
+         "  --stellarium-goto sync|target  what a Stellarium goto means (default target)\n"
+         "  --calibrate-syncs   calibrate after each sync from the third on\n"
          "  --version           print the version and exit\n"
          "  --help              print this help and exit\n"
          "\n"
@@ -130,6 +136,16 @@ bool ParseOptions(int argc, char** argv, Options* o, std::string* error) {
         return false;
       }
       (pressure ? o->atmosphere.pressure_hpa : o->atmosphere.temperature_c) = number;
+    } else if (arg == "--lx200" || arg == "--stellarium" || arg == "--stellarium-goto") {
+      std::string text;
+      if (!value(&text)) return false;
+      if (!Planetarium::Valid(arg.substr(2), text, error)) {
+        *error = "option " + arg + ": " + *error;
+        return false;
+      }
+      o->planetarium.push_back(arg.substr(2) + " " + text);
+    } else if (arg == "--calibrate-syncs") {
+      o->planetarium.push_back("calibrate-syncs on");
     } else if (arg == "--no-refraction") {
       o->atmosphere.pressure_hpa = 0.0;
     } else {
@@ -173,7 +189,10 @@ App::App(const Options& options)
       console_(options.scripted),
       site_{options.latitude * astro::kDegree, options.longitude * astro::kDegree} {
   Ws().Attach(&console_, &text_);
+  planetarium_ = std::make_unique<Planetarium>(*this);
 }
+
+App::~App() = default;
 
 std::string App::ResolvePlugin() const {
   if (!options_.plugin.empty()) return options_.plugin;
@@ -234,6 +253,12 @@ bool App::Start() {
   console_.Line("Registered \"" + caption + "\" (interface version " + std::to_string(r.version) +
                 "); debug window " + std::to_string(width) + " x " + std::to_string(height) +
                 "; site " + site + "; configuration in " + ConfigDir());
+  for (const std::string& line : options_.planetarium) {
+    const std::size_t gap = line.find(' ');
+    bool ok = false;
+    planetarium_->Execute(line.substr(0, gap), line.substr(gap + 1), &ok);
+    if (!ok) return false;
+  }
   return true;
 }
 
@@ -293,6 +318,7 @@ std::optional<Report> App::Tick() {
     last_report_ = report;
     if (watching_) console_.Line("  " + DescribeReport(*report));
   }
+  planetarium_->Tick();
   TakeLinkAction();
   return report;
 }
@@ -349,6 +375,14 @@ bool App::ObjectCommand(std::uint32_t id, const std::string& star_name) {
       return false;
     }
   }
+  // The plug-in's sky frame is the apparent place of the date.
+  return ObjectCommandAt(id, star ? star->name : "",
+                         star ? SkyNow().Apparent(*star) : astro::Equatorial{}, nullptr);
+}
+
+bool App::ObjectCommandAt(std::uint32_t id, const std::string& name,
+                          const astro::Equatorial& apparent, std::string* refusal) {
+  const bool object = id != VL_CMD_CALIBRATE;
   // The planetarium builds an object's menu afresh each time it is opened.
   const ws_Handle menu = Ws().CreateMenu();
   session_.BuildObjectMenu(menu);
@@ -363,22 +397,24 @@ bool App::ObjectCommand(std::uint32_t id, const std::string& star_name) {
   }
   const std::string text = item->text;
   Ws().DestroyMenu(menu);
-  console_.Log("object menu: " + text + (star ? " " + std::string(star->name) : ""));
-  console_.Line("> " + text + (star != nullptr ? ": " + std::string(star->name) : ""));
+  console_.Log("object menu: " + text + (object ? " " + name : ""));
+  console_.Line("> " + text + (object ? ": " + name : ""));
   const std::size_t boxes = Ws().boxes().size();
-  // The plug-in's sky frame is the apparent place of the date.
-  session_.ObjectMenuCommand(static_cast<std::int32_t>(id), star ? star->name : "",
-                             star ? SkyNow().Apparent(*star) : astro::Equatorial{});
+  session_.ObjectMenuCommand(static_cast<std::int32_t>(id), object ? name : "",
+                             object ? apparent : astro::Equatorial{});
   // The list shows only in the boxes: a refusal.  The calibration's result
   // is the plug-in's box, shown as it is; the host keeps no copy of it.
   bool refused = false;
   for (std::size_t i = boxes; i < Ws().boxes().size(); ++i) {
     const MessageBoxRecord& box = Ws().boxes()[i];
-    refused = refused || box.caption == "Duplicate Object" || box.caption == "No More Objects" ||
-              box.caption == "Not Found" || box.caption == "Empty List";
+    const bool refusal_box = box.caption == "Duplicate Object" ||
+                             box.caption == "No More Objects" || box.caption == "Not Found" ||
+                             box.caption == "Empty List";
+    if (refusal_box && refusal != nullptr) *refusal = box.caption + ": " + box.text;
+    refused = refused || refusal_box;
   }
-  if (star != nullptr && !refused && id == VL_CMD_ADD) listed_.push_back(star->name);
-  if (star != nullptr && !refused && id == VL_CMD_REMOVE) std::erase(listed_, star->name);
+  if (object && !refused && id == VL_CMD_ADD) listed_.push_back(name);
+  if (object && !refused && id == VL_CMD_REMOVE) std::erase(listed_, name);
   return true;
 }
 
@@ -421,7 +457,9 @@ void App::Help() {
       "  check-port [COMn]        whether the port (default: the profile's) can be opened\n"
       "  time                     send the time to the plug-in again\n"
       "  wait SECONDS             keep the periodic updates going for a while\n"
-      "  help, quit\n");
+      "  help, quit\n"
+      "The telescope in planetarium programs:\n");
+  console_.Print(Planetarium::HelpText());
 }
 
 void App::ShowMenus() {
@@ -630,6 +668,7 @@ bool App::Execute(const std::string& raw) {
   } else if (command == "time") {
     SendTime();
     console_.Line("Sent the time.");
+  } else if (planetarium_->Execute(command, rest)) {
   } else {
     console_.Line("Unknown command '" + command + "'; type 'help'.");
   }

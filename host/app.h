@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -31,6 +32,9 @@ struct Options {
   bool page_visible = true;
   bool help = false;
   bool version = false;
+  // The planetarium servers' settings from the command line, as prompt
+  // commands ("lx200 4030"), run once the plug-in is registered.
+  std::vector<std::string> planetarium;
 };
 
 // Parses the command line; false (with a one-line reason) on a bad option.
@@ -40,9 +44,12 @@ std::string UsageText();
 // The host context this host hands over.
 inline constexpr std::int32_t kHostContext = 1;
 
+class Planetarium;
+
 class App {
  public:
   App(const Options& options);
+  ~App();
 
   Console& console() { return console_; }
   Session& session() { return session_; }
@@ -87,6 +94,10 @@ class App {
   // Object menu commands by id, through the menu the plug-in builds.  False
   // (after one clear line) when the plug-in offers no such item.
   bool ObjectCommand(std::uint32_t id, const std::string& star_name);
+  // The same for any object: its name and apparent place.  The text of the
+  // plug-in's refusal box, if it showed one, goes to *refusal.
+  bool ObjectCommandAt(std::uint32_t id, const std::string& name, const astro::Equatorial& apparent,
+                       std::string* refusal);
 
   bool SavePage(const std::string& path);
 
@@ -111,6 +122,7 @@ class App {
   bool watching_ = false;
   std::chrono::steady_clock::time_point time_sent_{};
   std::vector<std::string> listed_;
+  std::unique_ptr<Planetarium> planetarium_;
 };
 
 // The configuration folder the plug-in uses, by the rule of

@@ -40,13 +40,16 @@ std::optional<std::string> Console::ReadLine(int timeout_ms) {
       if (left.count() <= 0) return std::nullopt;
       wait = static_cast<int>(left.count());
     }
-    pollfd fd{STDIN_FILENO, POLLIN, 0};
-    const int ready = poll(&fd, 1, wait);
+    std::vector<pollfd> fds{{STDIN_FILENO, POLLIN, 0}};
+    if (hook_ != nullptr) hook_->AddDescriptors(&fds);
+    const int ready = poll(fds.data(), fds.size(), wait);
     if (ready < 0 && errno == EINTR) continue;
     if (ready <= 0) {
       if (ready < 0) at_end_ = true;
       continue;
     }
+    if (hook_ != nullptr && ready > (fds[0].revents != 0 ? 1 : 0)) hook_->Ready();
+    if (fds[0].revents == 0) continue;
     char buffer[512];
     const ssize_t got = read(STDIN_FILENO, buffer, sizeof buffer);
     if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;

@@ -3,11 +3,24 @@
 // text out to standard output, and the host's log file.
 #pragma once
 
+#include <poll.h>
+
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace host {
+
+// Other descriptors the host serves while it waits for a line (the
+// planetarium servers' sockets).  Ready() must not wait, nor call the
+// plug-in: it only moves bytes.
+class WaitHook {
+ public:
+  virtual ~WaitHook() = default;
+  virtual void AddDescriptors(std::vector<pollfd>* fds) = 0;
+  virtual void Ready() = 0;
+};
 
 class Console {
  public:
@@ -27,6 +40,8 @@ class Console {
   // when input ended.
   std::optional<char> ReadKey();
 
+  void SetWaitHook(WaitHook* hook) { hook_ = hook; }
+
   void Print(const std::string& text);     // as it is
   void Line(const std::string& text);      // with a newline
   void Error(const std::string& text);     // "velastra-host: ..." on standard error
@@ -41,6 +56,7 @@ class Console {
   bool at_end_ = false;
   std::string pending_;
   std::FILE* log_ = nullptr;
+  WaitHook* hook_ = nullptr;
 };
 
 }  // namespace host

@@ -324,10 +324,19 @@ AxisCheck CheckAxis(const PointTable& points, int n, const AxisFit& fit) {
   return check;
 }
 
+// Appends a paragraph to the warning text, cut at the buffer's end.
 void AppendWarning(char* text, std::size_t size, const char* line) {
-  const std::size_t used = std::strlen(text);
-  if (used > 0 && used + 2 < size) std::strncat(text, "\n\n", size - used - 1);
-  std::strncat(text, line, size - std::strlen(text) - 1);
+  std::size_t used = std::strlen(text);
+  const auto append = [&](const char* part) {
+    const std::size_t room = size - used - 1;
+    std::size_t length = std::strlen(part);
+    if (length > room) length = room;
+    std::memcpy(text + used, part, length);
+    used += length;
+    text[used] = '\0';
+  };
+  if (used > 0) append("\n\n");
+  append(line);
 }
 
 // The largest great-circle miss of a sighted object on one axis (the first
