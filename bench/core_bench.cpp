@@ -46,8 +46,8 @@ void BM_DrawDebugWindow(benchmark::State& state) {
   ctl::EncoderRecord record;
   record.angle1 = 0.665777659788;
   record.angle2 = 1.55817662667;
-  record.encoder1 = 5.5;
-  record.encoder2 = 350.25;
+  record.degrees1 = 5.5;
+  record.degrees2 = 350.25;
   record.status = 7;
   for (auto _ : state) {
     ctl::DrawDebugWindow(kWindow, record);

@@ -41,13 +41,34 @@ add_custom_command(
   COMMENT "Making the import library of velastra.exe")
 add_custom_target(velastra_import DEPENDS ${CMAKE_BINARY_DIR}/libvelastra.a)
 
+# ---- The DLL's start file --------------------------------------------------------
+# crtbegin.c takes the place of the compiler's crtbegin.o (which may call
+# LoadLibraryA and FreeLibrary under the loader lock): the compiler finds it
+# first through -B, so the link order of the start files stays its own.
+set(_startfiles ${CMAKE_BINARY_DIR}/startfiles)
+add_custom_command(
+  OUTPUT ${_startfiles}/crtbegin.o
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${_startfiles}
+  COMMAND ${CMAKE_C_COMPILER} -O2 -fno-asynchronous-unwind-tables -fno-exceptions
+          -c ${PROJECT_SOURCE_DIR}/src/platform/win32/crtbegin.c -o ${_startfiles}/crtbegin.o
+  DEPENDS ${PROJECT_SOURCE_DIR}/src/platform/win32/crtbegin.c
+  COMMENT "Building the DLL's start file")
+add_custom_target(controller_startfiles DEPENDS ${_startfiles}/crtbegin.o)
+
 # ---- Controller.plug ------------------------------------------------------------
 add_library(controller_plug SHARED
+  src/entry/win32_attach.c src/entry/win32.cpp
   src/platform/win32/serial.cpp src/platform/win32/profile.cpp src/platform/win32/clock.cpp
   src/platform/win32/module.cpp src/platform/win32/window_system.cpp
   ${CMAKE_BINARY_DIR}/controller.rc)
 target_include_directories(controller_plug PRIVATE src include)
-add_dependencies(controller_plug velastra_import)
+add_dependencies(controller_plug velastra_import controller_startfiles)
+# The entry point runs before any code built for SSE2 and checks the
+# processor; it is built without SSE2 itself.
+set_source_files_properties(src/entry/win32_attach.c PROPERTIES
+  COMPILE_OPTIONS "-mno-sse;-mno-sse2;-mfpmath=387;-mgeneral-regs-only")
+set_property(TARGET controller_plug APPEND PROPERTY LINK_DEPENDS ${_startfiles}/crtbegin.o)
+target_link_options(controller_plug PRIVATE -B${_startfiles}/ -Wl,-e,_ControllerEntry@12)
 target_link_libraries(controller_plug PRIVATE
   -Wl,--whole-archive controller_core -Wl,--no-whole-archive
   ${CMAKE_BINARY_DIR}/libvelastra.a user32 gdi32 kernel32)

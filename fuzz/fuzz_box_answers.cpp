@@ -15,6 +15,7 @@
 #include "fuzz_input.h"
 #include "link/link.h"
 #include "platform/fault/fault_serial.h"
+#include "plugin/position.h"
 #include "pointing/pointing.h"
 #include "window_system_model.h"
 
@@ -89,8 +90,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     record.status = 12345;
     if (ctl::QueryEncoders(record, s)) {
       const double reference = s.MountType == ctl::kAltAzimuth ? s.HorizonAlt : s.RefDec;
-      CheckAngles(record.angle1, record.angle2, record.encoder2 * ctl::kPi / 180.0 + reference);
-      if (!std::isfinite(record.encoder1) || !std::isfinite(record.encoder2)) Abort("degrees");
+      CheckAngles(record.angle1, record.angle2, record.degrees2 * ctl::kPi / 180.0 + reference);
+      if (!std::isfinite(record.degrees1) || !std::isfinite(record.degrees2)) Abort("degrees");
       if (s.PCode != 1 && record.status != 255) Abort("status word with the query off");
     }
     if (state.link_failures < 0) Abort("failure count negative");

@@ -144,9 +144,9 @@ void DrawDebugWindow(plat::Handle window, EncoderRecord record) {
   }
 
   // 6. The current values: encoder degrees, radians, sexagesimal.
-  std::snprintf(text, sizeof text, msg::kDebugEncoderDegreesFormat, record.encoder1);
+  std::snprintf(text, sizeof text, msg::kDebugEncoderDegreesFormat, record.degrees1);
   Draw(dc, kColumnX[0], kValueY, text);
-  std::snprintf(text, sizeof text, msg::kDebugEncoderDegreesFormat, record.encoder2);
+  std::snprintf(text, sizeof text, msg::kDebugEncoderDegreesFormat, record.degrees2);
   Draw(dc, kColumnX[1], kValueY, text);
   std::snprintf(text, sizeof text, msg::kDebugRadiansFormat, record.angle1);
   Draw(dc, kColumnX[2], kValueY, text);

@@ -28,13 +28,27 @@ void ConnectPort();
 void DisconnectPort();
 bool ConfigurePort(plat::Handle port);
 
-// One conversation with the box: "Q" and its 14-byte answer, then "P" and
-// its 4-byte answer when the status query is on.  Returns false when "Q"
-// could not be sent or its answer could not be read: the record then holds
-// no new values.  `complete_answer`, when given, tells whether all 14 bytes
-// of the counts arrived with both fields in them (otherwise the missing
-// counts were taken as 0).
-bool QueryEncoders(EncoderRecord& record, const Settings& settings,
-                   bool* complete_answer = nullptr);
+// The "Q" exchange: purge the port, send "Q", read the 14-byte answer and
+// take its two signed fields.
+struct CountsAnswer {
+  bool read = false;      // "Q" went out and an answer came (else its box was shown)
+  bool complete = false;  // all 14 bytes, with both count fields in them
+  double count1 = 0.0;    // the counts as the box sent them; 0 for a field
+  double count2 = 0.0;    //   or an answer that did not come
+  char reply[16] = {};    // the reply buffer, which the "P" exchange reads into
+};
+CountsAnswer ExchangeCounts(const Settings& settings);
+
+// The "P" exchange, when the status query is on: send "P", read the 4-byte
+// status into the reply buffer of the "Q" exchange before it.
+struct StatusAnswer {
+  bool read = false;  // a status to record (255 with the status query off)
+  std::int16_t status = 0;
+};
+StatusAnswer ExchangeStatus(const Settings& settings, CountsAnswer& counts);
+
+// After a query whose exchanges both went through: the warning box once
+// more than twenty exchanges in a row have failed.
+void WarnAfterFailures();
 
 }  // namespace ctl

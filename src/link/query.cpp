@@ -4,7 +4,6 @@
 
 #include "link/link.h"
 #include "link/messages.h"
-#include "pointing/pointing.h"
 
 namespace ctl {
 namespace {
@@ -87,89 +86,94 @@ std::int16_t StatusValue(const char* reply, std::uint32_t size) {
 
 }  // namespace
 
-bool QueryEncoders(EncoderRecord& record, const Settings& settings, bool* complete_answer) {
+CountsAnswer ExchangeCounts(const Settings& settings) {
   PluginState& state = State();
-  if (complete_answer != nullptr) *complete_answer = false;
-  char reply[sizeof msg::kEmptyBuffer];
+  CountsAnswer answer;
   char field[sizeof msg::kEmptyBuffer];
-  std::memcpy(reply, msg::kEmptyBuffer, sizeof reply);
+  std::memcpy(answer.reply, msg::kEmptyBuffer, sizeof answer.reply);
   std::memcpy(field, msg::kEmptyBuffer, sizeof field);
   const plat::Handle port = settings.port;
 
   plat::SerialPurge(port, kPurgeAll);
   if (!plat::SerialTransmitChar(port, 'Q')) {
+    plat::SerialClearErrors(port);
     CountFailure(state);
     plat::MessageBox(0, msg::kFailedSendQ, msg::kWriteCommErrorCaption, kSystemWarning);
-    return false;
+    return answer;
   }
   std::uint32_t received = 0;
-  if (!plat::SerialRead(port, reply, kCountsLength, &received)) {
+  if (!plat::SerialRead(port, answer.reply, kCountsLength, &received)) {
+    plat::SerialClearErrors(port);
     CountFailure(state);
     plat::MessageBox(0, msg::kCannotReadQ, msg::kReadCommErrorCaption, kSystemWarning);
-    return false;
+    return answer;
   }
+  answer.read = true;
   if (received > kCountsLength) received = kCountsLength;
-  bool counts_complete = false;
-
   if (received < kCountsLength) {
     CountFailure(state);
-    record.angle1 = 0.0;
-    record.angle2 = 0.0;
-    record.encoder1 = 0.0;
-    record.encoder2 = 0.0;
-  } else {
-    const std::uint32_t first = TakeField(reply, 0, received, field, record.encoder1);
-    bool both_fields = false;
-    if (first < received) {
-      both_fields =
-          TakeField(reply, first + kFieldLength, received, field, record.encoder2) < received;
-    } else {
-      record.encoder2 = 0.0;
-    }
-    // Fourteen bytes without both signed fields (a box at another baud rate,
-    // line noise) are no answer either: they count toward the warning.
-    if (both_fields) {
-      state.link_failures = 0;
-    } else {
-      CountFailure(state);
-    }
-    counts_complete = both_fields;
-    if (complete_answer != nullptr) *complete_answer = both_fields;
+    return answer;
   }
-  ConvertEncoderCounts(record, settings);
+  const std::uint32_t first = TakeField(answer.reply, 0, received, field, answer.count1);
+  bool both_fields = false;
+  if (first < received) {
+    both_fields =
+        TakeField(answer.reply, first + kFieldLength, received, field, answer.count2) < received;
+  }
+  // Fourteen bytes without both signed fields (a box at another baud rate,
+  // line noise) are no answer either: they count toward the warning.
+  if (both_fields) {
+    state.link_failures = 0;
+  } else {
+    CountFailure(state);
+  }
+  answer.complete = both_fields;
+  return answer;
+}
 
+StatusAnswer ExchangeStatus(const Settings& settings, CountsAnswer& counts) {
+  PluginState& state = State();
+  StatusAnswer answer;
   if (settings.PCode != 1) {
-    record.status = kStatusOff;
-  } else {
-    if (!plat::SerialTransmitChar(port, 'P')) {
-      CountFailure(state);
-      plat::MessageBox(plat::GetFocus(), msg::kFailedSendP, msg::kWriteCommErrorCaption,
-                       kSystemWarning);
-      return true;
-    }
-    received = 0;
-    if (!plat::SerialRead(port, reply, kStatusLength, &received)) {
-      CountFailure(state);
-      plat::MessageBox(plat::GetFocus(), msg::kCannotReadP, msg::kReadCommErrorCaption,
-                       kSystemWarning);
-      return true;
-    }
-    if (received == kStatusLength) {
-      // A good status clears the count only when the counts came too: a box
-      // that answers "P" but never gives counts must still be warned about.
-      if (counts_complete) state.link_failures = 0;
-      record.status = StatusValue(reply, sizeof reply);
-    } else {
-      CountFailure(state);
-      record.status = kStatusShort;
-    }
+    answer.read = true;
+    answer.status = kStatusOff;
+    return answer;
   }
+  const plat::Handle port = settings.port;
+  if (!plat::SerialTransmitChar(port, 'P')) {
+    plat::SerialClearErrors(port);
+    CountFailure(state);
+    plat::MessageBox(plat::GetFocus(), msg::kFailedSendP, msg::kWriteCommErrorCaption,
+                     kSystemWarning);
+    return answer;
+  }
+  std::uint32_t received = 0;
+  if (!plat::SerialRead(port, counts.reply, kStatusLength, &received)) {
+    plat::SerialClearErrors(port);
+    CountFailure(state);
+    plat::MessageBox(plat::GetFocus(), msg::kCannotReadP, msg::kReadCommErrorCaption,
+                     kSystemWarning);
+    return answer;
+  }
+  answer.read = true;
+  if (received == kStatusLength) {
+    // A good status clears the count only when the counts came too: a box
+    // that answers "P" but never gives counts must still be warned about.
+    if (counts.complete) state.link_failures = 0;
+    answer.status = StatusValue(counts.reply, sizeof counts.reply);
+  } else {
+    CountFailure(state);
+    answer.status = kStatusShort;
+  }
+  return answer;
+}
 
+void WarnAfterFailures() {
+  PluginState& state = State();
   if (state.link_failures > kWarnAfter) {
     state.link_failures = 0;
     plat::MessageBox(0, msg::kCheckConnections, msg::kCommunicationErrorCaption, kWarning);
   }
-  return true;
 }
 
 }  // namespace ctl

@@ -60,6 +60,11 @@ bool SerialTransmitChar(Handle port, char c);                           // Trans
 // ran out (possibly fewer than asked); false when the read itself failed.
 bool SerialRead(Handle port, void* buffer, std::uint32_t size, std::uint32_t* bytes_read);
 bool SerialClose(Handle port);  // CloseHandle
+// ClearCommError: clears a communications error that the port latched (a
+// framing error, an overrun).  A port that stops on errors refuses every
+// send and read until this is called; the link calls it after each failed
+// send or read, so that the next query can succeed.
+bool SerialClearErrors(Handle port);
 
 // ---- User profile (win.ini) ------------------------------------------------
 
@@ -67,8 +72,17 @@ bool SerialClose(Handle port);  // CloseHandle
 // missing, cut to size - 1 characters and zero-terminated.
 void ProfileRead(const char* section, const char* key, const char* default_text, char* destination,
                  std::uint32_t size);
-// WriteProfileStringA: creates or replaces the key; a failed write changes nothing.
-void ProfileWrite(const char* section, const char* key, const char* text);
+// Why a profile write failed, as texts for the user: the file it was to
+// change and the system's reason (GetLastError's text on Windows, strerror's
+// on Linux).
+struct ProfileWriteFailure {
+  char file[260] = {};
+  char reason[256] = {};
+};
+// WriteProfileStringA: creates or replaces the key.  A failed write changes
+// nothing and returns false; `failure`, when given, then says why.
+bool ProfileWrite(const char* section, const char* key, const char* text,
+                  ProfileWriteFailure* failure = nullptr);
 
 // ---- Time ------------------------------------------------------------------
 

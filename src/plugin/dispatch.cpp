@@ -37,6 +37,23 @@ constexpr Row RowFor(std::uint32_t selector) {
   }
 }
 
+// Set while an operation runs.  A modal message box or dialog runs a message
+// loop that delivers the host's timer messages, so a host that calls the
+// periodic operation from a timer calls again while the first call still
+// waits in the box; each nested call would query the box and put up a box of
+// its own, without end while the cable is out.  A call that arrives while
+// another runs touches nothing: the periodic operation answers that no
+// report is due, every other operation is refused.
+bool g_in_operation = false;
+
+class OperationInProgress {
+ public:
+  OperationInProgress() { g_in_operation = true; }
+  ~OperationInProgress() { g_in_operation = false; }
+  OperationInProgress(const OperationInProgress&) = delete;
+  OperationInProgress& operator=(const OperationInProgress&) = delete;
+};
+
 void SetHostContext(const std::uint8_t* block) {
   PluginState& state = State();
   if (state.host_context == 0) state.host_context = bytes::U32(block, VL_CONTEXT_VALUE);
@@ -48,6 +65,11 @@ void Dispatch(std::uint32_t selector, std::uintptr_t parameter) {
   if (row.gated && State().connected == 0) return;
   auto* block = reinterpret_cast<std::uint8_t*>(parameter);
   if (row.reads_block && block == nullptr) return;
+  if (g_in_operation) {
+    if (selector == kOpPeriodicUpdate) AnswerNoPosition(block);
+    return;
+  }
+  const OperationInProgress in_progress;
 
   switch (selector) {
     case kOpRegister:

@@ -6,6 +6,7 @@
 #include "plugin/bytes.h"
 #include "plugin/messages.h"
 #include "plugin/plugin.h"
+#include "plugin/position.h"
 
 namespace ctl {
 namespace {

@@ -57,6 +57,9 @@ void AdvanceDayNumber(std::uint32_t tick);
 
 // Position reporting (operations 8 and 21).
 void ReportPosition(std::uint8_t* block);
+// Answers operation 8 with "no report due" (kind 5, no address) and does
+// nothing else.
+void AnswerNoPosition(std::uint8_t* block);
 void FillTelescopeObject(std::uint8_t* record);
 
 // Menu and commands (operations 14, 15, 22, 28).

@@ -35,7 +35,7 @@ void RegisterPlugin(std::uint8_t* record) {
   ToCountedString(record + VL_REGISTRATION_CAPTION, msg::kRegistrationCaption);
   PutU8(record, VL_REGISTRATION_TEXT2, 0);
   PutU8(record, VL_REGISTRATION_TEXT3, 0);
-  LoadSettings();
+  LoadSettingsUnlessUnsaved();
 }
 
 }  // namespace ctl

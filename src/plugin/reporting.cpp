@@ -11,6 +11,7 @@
 #include "plugin/bytes.h"
 #include "plugin/messages.h"
 #include "plugin/plugin.h"
+#include "plugin/position.h"
 #include "pointing/pointing.h"
 
 namespace ctl {
@@ -39,11 +40,6 @@ constexpr std::size_t kObjectLabel = VL_TELESCOPE_LABEL;
 constexpr std::size_t kObjectHostContext = VL_TELESCOPE_CONTEXT;
 constexpr double kTelescopeMarkerSize = 0.0524;
 
-void AnswerNoPosition(std::uint8_t* block) {
-  bytes::PutI32(block, kReportKind, kKindNone);
-  bytes::PutU32(block, kReportAddress, 0);
-}
-
 // The host reads a report through a 4-byte address.
 bool FitsInAddressField(const std::uint8_t* report) {
   return reinterpret_cast<std::uintptr_t>(report) <= 0xFFFFFFFFu;
@@ -58,6 +54,11 @@ void FillReport(std::uint8_t* report, double first, double second) {
 }
 
 }  // namespace
+
+void AnswerNoPosition(std::uint8_t* block) {
+  bytes::PutI32(block, kReportKind, kKindNone);
+  bytes::PutU32(block, kReportAddress, 0);
+}
 
 void ReportPosition(std::uint8_t* block) {
   PluginState& state = State();

@@ -36,10 +36,8 @@ double DriftTerm(const Settings& settings) {
 
 void ConvertEncoderCounts(EncoderRecord& record, const Settings& settings) {
   const PluginState& state = State();
-  const double count1 = record.encoder1;
-  const double count2 = record.encoder2;
-  record.count1 = count1;
-  record.count2 = count2;
+  const double count1 = record.count1;
+  const double count2 = record.count2;
 
   double first = count1 * state.RadPerCountRA;
   double second = count2 * state.RadPerCountDec;
@@ -55,9 +53,9 @@ void ConvertEncoderCounts(EncoderRecord& record, const Settings& settings) {
   record.angle1 = first;
   record.angle2 = second;
 
-  record.encoder1 = EncoderDegrees(count1, settings.ResRA);
-  if (record.encoder1 < 0.0) record.encoder1 += 360.0;
-  record.encoder2 = EncoderDegrees(count2, settings.ResDec);
+  record.degrees1 = EncoderDegrees(count1, settings.ResRA);
+  if (record.degrees1 < 0.0) record.degrees1 += 360.0;
+  record.degrees2 = EncoderDegrees(count2, settings.ResDec);
 }
 
 // The range rule: the first angle into [0, 2π], both ends included; a second

@@ -28,10 +28,4 @@ SphericalTriple HorizonToEquatorial(std::uint32_t host_context, double azimuth, 
 // the six coefficients or the mount model, as the PointModel setting says.
 void CorrectPosition(const EncoderRecord& record, double& first, double& second);
 
-// The corrected position of a fresh query.  Returns false when the query gave no position:
-// nothing sent or read, or an answer too short or without both count fields
-// (the out-parameters are then left as they were; the debug window still
-// shows what the query got).
-bool GetTelescopePosition(double& first, double& second);
-
 }  // namespace ctl

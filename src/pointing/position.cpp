@@ -1,8 +1,7 @@
-// The corrected current position of the telescope.
+// The pointing correction: the uncorrected angles of a query to the
+// corrected position, by the six coefficients or the mount model.
 #include <cmath>
 
-#include "diagnostics/diagnostics.h"
-#include "link/link.h"
 #include "pointing/mount_model.h"
 #include "pointing/pointing.h"
 
@@ -24,8 +23,12 @@ double OnBranch(double a, double cut) {
 void CorrectByAxes(const PluginState& state, const EncoderRecord& record, double drift,
                    double& first, double& second) {
   const PointingCoefficients& c = state.pointing;
+  const Settings& s = state.settings;
+  const double reference1 = s.MountType == kAltAzimuth ? s.HorizonAz : s.RefRA;
   const double x =
-      OnBranch(drift != 0.0 ? record.angle1 - drift : record.angle1, state.branch.cut1);
+      state.branch.counted1 != 0
+          ? reference1 + record.count1 * state.RadPerCountRA
+          : OnBranch(drift != 0.0 ? record.angle1 - drift : record.angle1, state.branch.cut1);
   const double y = OnBranch(record.angle2, state.branch.cut2);
   first = (c.RA * x) * x + c.RB * x + c.RC;
   second = (c.DA * y) * y + c.DB * y + c.DC;
@@ -59,28 +62,6 @@ void CorrectPosition(const EncoderRecord& record, double& first, double& second)
   NormaliseAngles(corrected1, corrected2);
   first = corrected1;
   second = corrected2;
-}
-
-bool GetTelescopePosition(double& first, double& second) {
-  PluginState& state = State();
-  EncoderRecord record;
-  // A query that sent or read nothing has no position to give; the caller
-  // reports nothing new rather than a record that received no values.
-  bool complete = false;
-  if (!QueryEncoders(record, state.settings, &complete)) return false;
-  // An answer too short or without both count fields holds no position
-  // either (its counts of 0 would put the telescope on the reference point);
-  // the debug window still shows the status the query read.
-  if (!complete) {
-    FeedDebugWindow(record);
-    return false;
-  }
-
-  CorrectPosition(record, first, second);
-
-  // The debug window shows the query as it came, before the correction.
-  FeedDebugWindow(record);
-  return true;
 }
 
 }  // namespace ctl

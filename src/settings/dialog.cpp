@@ -1,7 +1,9 @@
 // Operation 23: the configuration dialog.  The settings are loaded before it
 // opens and saved after it closes, whatever the outcome; the dialog's
 // procedure fills the controls from the settings record when it opens and
-// writes them back on OK.
+// writes them back on OK.  When the profile does not take an OK's settings
+// the user is told, and they stay in force (they are not reloaded) until a
+// save succeeds.
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -202,7 +204,7 @@ int OpenConfigDialog() {
   if (state.module_instance == plat::kInvalidHandle) {
     state.module_instance = plat::ModuleHandleByName(msg::kModuleFileName);
   }
-  LoadSettings();
+  LoadSettingsUnlessUnsaved();
   const std::intptr_t result = plat::DialogBox(state.module_instance, msg::kConfigDialogId,
                                                plat::GetFocus(), &ConfigDialogProc);
   if (result == -1) {
@@ -211,7 +213,19 @@ int OpenConfigDialog() {
     plat::MessageBox(plat::GetFocus(), text, msg::kDialogErrorCaption,
                      plat::kMbSystemModal | plat::kMbIconError);
   }
-  return SaveSettings();
+  plat::ProfileWriteFailure failure;
+  if (WriteSettings(&failure)) {
+    state.settings_unsaved = 0;
+  } else if (result == 1) {
+    // The values chosen stay in force for the session; the user is told
+    // that the profile did not take them.
+    state.settings_unsaved = 1;
+    char text[kBufferSize + sizeof failure.file + sizeof failure.reason];
+    std::snprintf(text, sizeof text, msg::kSaveFailedFormat, failure.file, failure.reason);
+    plat::MessageBox(plat::GetFocus(), text, msg::kSaveFailedCaption,
+                     plat::kMbSystemModal | plat::kMbIconWarning);
+  }
+  return 1;
 }
 
 std::intptr_t ConfigDialogProc(plat::Handle dialog, std::uint32_t message, std::uintptr_t wparam,

@@ -39,7 +39,9 @@ constexpr std::uint32_t kPush = kChild | kWsTabStop | kBsPushButton;
 constexpr std::uint32_t kEdit = kChild | kWsTabStop | kWsBorder | kEsLeft | kEsAutoHScroll;
 constexpr std::uint32_t kCheck = kChild | kWsTabStop | kBsAutoCheckBox;
 constexpr std::uint32_t kRadio = kChild | kBsAutoRadioButton;
-constexpr std::uint32_t kFirstRadio = kRadio | kWsGroup;  // starts a radio group
+// The first button of a radio group starts the group and is its tab stop:
+// Tab reaches the group there, and the arrow keys move within it.
+constexpr std::uint32_t kFirstRadio = kRadio | kWsGroup | kWsTabStop;
 constexpr std::uint32_t kText = kChild | kWsGroup | kSsLeft;
 constexpr std::uint32_t kGroupBox = kChild | kBsGroupBox;
 

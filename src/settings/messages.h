@@ -74,6 +74,13 @@ inline constexpr const char* kInvalidPortCaption = "Configuration Error";
 inline constexpr const char* kDialogErrorFormat = "Error in dialog box: %00000d.";
 inline constexpr const char* kDialogErrorCaption = "Dialog Box Error";
 
+// A save that the profile did not take (a win.ini the user may not write):
+// filled with the file and the system's reason.  Shown once per OK.
+inline constexpr const char* kSaveFailedFormat =
+    "The settings could not be saved in %s:\n%s\n\n"
+    "They stay in force until the program is closed.";
+inline constexpr const char* kSaveFailedCaption = "Settings Not Saved";
+
 // Each reference field is shown with this format.
 inline constexpr const char* kFieldFormat = "%02d";
 // The leading field of a value between -1 and 0 hours or degrees, which

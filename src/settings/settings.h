@@ -13,6 +13,13 @@ inline constexpr const char* kProfileSection = "ZazuvUzarDLL";
 
 int LoadSettings();
 int SaveSettings();
+// Writes the keys as SaveSettings does; false when a write failed,
+// with the first failure in `failure` (when given).
+bool WriteSettings(plat::ProfileWriteFailure* failure);
+// LoadSettings, except while the session holds settings that the profile
+// could not take (a save failed): those stay in force, not the profile's
+// older values.
+int LoadSettingsUnlessUnsaved();
 
 int OpenConfigDialog();
 std::intptr_t ConfigDialogProc(plat::Handle dialog, std::uint32_t message, std::uintptr_t wparam,

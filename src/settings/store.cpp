@@ -95,23 +95,35 @@ int LoadSettings() {
   return 1;
 }
 
-int SaveSettings() {
+bool WriteSettings(plat::ProfileWriteFailure* failure) {
   const Settings& s = State().settings;
   char text[kBufferSize];
+  bool saved = true;
+  // Every key is written even after a failure; the first failure is the one told.
+  auto write = [&](const char* key, const char* value) {
+    if (!plat::ProfileWrite(kProfileSection, key, value, saved ? failure : nullptr)) saved = false;
+  };
 
   std::snprintf(text, sizeof text, "%i", s.ResRA);
-  plat::ProfileWrite(kProfileSection, "ResRA", text);
+  write("ResRA", text);
   std::snprintf(text, sizeof text, "%i", s.ResDec);
-  plat::ProfileWrite(kProfileSection, "ResDec", text);
-  plat::ProfileWrite(kProfileSection, "CommPort", s.CommPort);
+  write("ResDec", text);
+  write("CommPort", s.CommPort);
   FormatFixed11(s.RefRA, text, sizeof text);
-  plat::ProfileWrite(kProfileSection, "RefRA", text);
+  write("RefRA", text);
   FormatFixed11(s.RefDec, text, sizeof text);
-  plat::ProfileWrite(kProfileSection, "RefDec", text);
-  plat::ProfileWrite(kProfileSection, "MountType", s.MountType == kAltAzimuth ? "AA" : "EQ");
-  plat::ProfileWrite(kProfileSection, "PCode", s.PCode == 1 ? "ON" : "OFF");
-  plat::ProfileWrite(kProfileSection, "PointModel", s.PointModel == kMountModel ? "MOUNT" : "AXES");
+  write("RefDec", text);
+  write("MountType", s.MountType == kAltAzimuth ? "AA" : "EQ");
+  write("PCode", s.PCode == 1 ? "ON" : "OFF");
+  write("PointModel", s.PointModel == kMountModel ? "MOUNT" : "AXES");
+  return saved;
+}
+
+int SaveSettings() {
+  WriteSettings(nullptr);
   return 1;
 }
+
+int LoadSettingsUnlessUnsaved() { return State().settings_unsaved != 0 ? 1 : LoadSettings(); }
 
 }  // namespace ctl

@@ -21,14 +21,16 @@ struct HostTimeRecord {
 };
 
 // What one query of the box fills; owned by the caller.
+// What one query of the box gives, step by step: the "Q" exchange gives the
+// counts, the conversion the uncorrected angles and the encoder degrees, the
+// "P" exchange the status.
 struct EncoderRecord {
   double angle1 = 0.0;    // first axis (RA or azimuth), radians, uncorrected
   double angle2 = 0.0;    // second axis (Dec or altitude)
-  double encoder1 = 0.0;  // count as received, then encoder degrees
-  double encoder2 = 0.0;
+  double degrees1 = 0.0;  // the encoder's own degrees, for the debug page
+  double degrees2 = 0.0;
   std::int16_t status = 0;  // box status; 255 status query off; 2989 short answer
-  // The counts as the box sent them (encoder1 and encoder2 become degrees).
-  double count1 = 0.0;
+  double count1 = 0.0;      // the counts as the box sent them
   double count2 = 0.0;
 };
 
@@ -99,6 +101,11 @@ struct PointingCoefficients {
 struct PointingBranch {
   double cut1 = 0.0;
   double cut2 = -kPi;
+  // 1 when the first axis was fitted on the angle its counter turned
+  // through from the reference, as the box counted it, rather than on the
+  // circle cut at cut1: the counts run on without a jump wherever the
+  // counter's own wrap lies.
+  std::int32_t counted1 = 0;
 };
 
 inline constexpr double RadiansPerCount(std::int32_t resolution) {
@@ -150,6 +157,9 @@ struct PluginState {
   double RadPerCountDec = RadiansPerCount(4096);
   // Configuration dialog.
   char pending_port_digit = '1';
+  // 1 after a dialog's OK whose settings the profile could not take, until a
+  // save succeeds.
+  std::uint8_t settings_unsaved = 0;
 };
 
 // The one process-wide instance.

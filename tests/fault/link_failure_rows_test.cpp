@@ -9,6 +9,7 @@
 #include "link/link.h"
 #include "link/messages.h"
 #include "platform/fault/fault_serial.h"
+#include "plugin/position.h"
 #include "pointing/pointing.h"
 #include "sentinel_record.h"
 #include "window_system_model.h"
@@ -162,7 +163,7 @@ TEST_F(LinkFailureRows, QCannotBeSent) {
   ExpectOneBox("Failed to send Q command.", "Write Comm Error", kWarningBox, 0);
   EXPECT_EQ(ctl::State().link_failures, 4);
   EXPECT_EQ(record.angle1, 11.0);
-  EXPECT_EQ(record.encoder1, 33.0);
+  EXPECT_EQ(record.degrees1, 33.0);
   EXPECT_EQ(record.status, 555);
   EXPECT_EQ(plat::fault::Calls(Call::kRead), 0);
 }
@@ -175,9 +176,36 @@ TEST_F(LinkFailureRows, TheQAnswerCannotBeRead) {
   ExpectOneBox("Can't read after sending Q command.", "Read Comm Error", kWarningBox, 0);
   EXPECT_EQ(ctl::State().link_failures, 1);
   EXPECT_EQ(record.angle2, 22.0);
-  EXPECT_EQ(record.encoder2, 44.0);
+  EXPECT_EQ(record.degrees2, 44.0);
   EXPECT_EQ(record.status, 555);
   EXPECT_EQ(plat::fault::Sent(), "Q") << "no P after a failed Q exchange";
+}
+
+// A port that stops on errors (Windows with fAbortOnError) refuses every send
+// and read after one failure until the error is cleared: a failed read or
+// send is followed by a good query, at each of the four exchanges.
+TEST_F(LinkFailureRows, AFailedSendOrReadClearsThePortsErrorSoTheNextQuerySucceeds) {
+  const struct {
+    Call call;
+    int nth;
+  } rows[] = {{Call::kTransmit, 1}, {Call::kRead, 1}, {Call::kTransmit, 2}, {Call::kRead, 2}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(static_cast<int>(row.call) * 10 + row.nth);
+    SetUp();
+    Connected();
+    plat::fault::LatchErrors(true);
+    plat::fault::Fail(row.call, row.nth);
+    auto record = testsupport::SentinelRecord();
+    Query(record);
+    EXPECT_EQ(plat::fault::Calls(Call::kClearErrors), 1);
+    wsm::Reset();
+    record = testsupport::SentinelRecord();
+    EXPECT_TRUE(Query(record));
+    EXPECT_TRUE(wsm::TheLog().boxes.empty()) << wsm::TheLog().boxes[0].text;
+    EXPECT_EQ(record.degrees1, 90.0);
+    EXPECT_EQ(record.status, 7);
+    EXPECT_EQ(ctl::State().link_failures, 0);
+  }
 }
 
 // The status exchange fails after the counts were converted: the angles are
@@ -199,8 +227,8 @@ TEST_F(LinkFailureRows, PCannotBeSentOrItsAnswerRead) {
     auto record = testsupport::SentinelRecord();
     Query(record);
     ExpectOneBox(row.text, row.caption, kWarningBox, Focus());
-    EXPECT_EQ(record.encoder1, 90.0);
-    EXPECT_EQ(record.encoder2, -10.0);
+    EXPECT_EQ(record.degrees1, 90.0);
+    EXPECT_EQ(record.degrees2, -10.0);
     double a = ctl::State().settings.RefRA + ctl::kHalfPi;
     double b = ctl::State().settings.RefDec - 10.0 * ctl::RadiansPerCount(360);
     ctl::NormaliseAngles(a, b);
@@ -255,7 +283,7 @@ TEST_F(LinkFailureRows, AFailedPurgeDoesNotStopTheQuery) {
   plat::fault::Fail(Call::kPurge);
   auto record = testsupport::SentinelRecord();
   EXPECT_TRUE(Query(record));
-  EXPECT_EQ(record.encoder1, 90.0);
+  EXPECT_EQ(record.degrees1, 90.0);
   EXPECT_EQ(record.status, 7);
   EXPECT_TRUE(wsm::TheLog().boxes.empty());
 }

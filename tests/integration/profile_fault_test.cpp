@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -69,6 +70,15 @@ class ProfileFaults : public ::testing::Test {
     plugin_.Call(27, 0);
     return std::fabs(testhost::GetF64(record, 8) - (0.66577765979 + 3.141592653589793 / 2)) < 1e-9;
   }
+  // The one box after an OK whose settings the profile did not take.
+  static void ExpectOneSaveFailedBox(const std::string& file, const std::string& reason) {
+    ASSERT_EQ(wsm::TheLog().boxes.size(), 1u);
+    const wsm::MessageBoxCall& box = wsm::TheLog().boxes[0];
+    EXPECT_EQ(box.caption, "Settings Not Saved");
+    EXPECT_EQ(box.text, "The settings could not be saved in " + file + ":\n" + reason +
+                            "\n\nThey stay in force until the program is closed.");
+    EXPECT_EQ(box.style, 0x1030u) << "warning, system-modal";
+  }
   static std::string Key(const std::string& profile, const char* key) {
     return testsupport::ProfileKey(profile, key);
   }
@@ -84,7 +94,28 @@ TEST_F(ProfileFaults, AReadOnlyProfileIsLeftExactlyAsItWas) {
   EXPECT_EQ(config_.ReadProfile(), kProfile);
   EXPECT_EQ(fs::status(config_.Profile()).permissions(), fs::perms(0444));
   EXPECT_EQ(fs::directory_iterator(config_.Path())->path(), config_.Profile()) << "nothing else";
+  ExpectOneSaveFailedBox(config_.Profile().string(), "Permission denied");
   EXPECT_TRUE(ReadsWithResolution1024()) << "the settings in memory are the dialog's";
+  // The next dialog shows what was chosen, not the profile's older values.
+  EXPECT_EQ(Shown(), std::make_pair(std::string("1024"), false));
+}
+
+// A configuration folder that cannot be made (its parent is a file): the
+// user is told once per OK, and the values chosen stay in force.
+TEST_F(ProfileFaults, SettingsThatCannotBeSavedAreToldOncePerOkAndKeptForTheSession) {
+  const fs::path file = config_.Path() / "file";
+  std::ofstream(file) << "not a folder";
+  const fs::path folder = file / "velastra";
+  setenv("VELASTRA_CONFIG_DIR", folder.c_str(), 1);
+  DialogSettingResolution();
+  ExpectOneSaveFailedBox((folder / "win.ini").string(), "Not a directory");
+  wsm::Reset();
+  EXPECT_EQ(Shown(), std::make_pair(std::string("1024"), false)) << "kept in force";
+  EXPECT_TRUE(wsm::TheLog().boxes.empty()) << "Cancel changed nothing the user chose";
+  testhost::Register(plugin_);
+  EXPECT_EQ(Shown(), std::make_pair(std::string("1024"), false)) << "registering again keeps it";
+  DialogSettingResolution();
+  EXPECT_EQ(wsm::TheLog().boxes.size(), 1u) << "told again at the next OK";
 }
 
 TEST_F(ProfileFaults, AProfileThatIsAFolderIsLeftAloneAndTheDialogShowsTheDefaults) {

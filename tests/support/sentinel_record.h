@@ -10,8 +10,8 @@ inline ctl::EncoderRecord SentinelRecord() {
   ctl::EncoderRecord r;
   r.angle1 = 11.0;
   r.angle2 = 22.0;
-  r.encoder1 = 33.0;
-  r.encoder2 = 44.0;
+  r.degrees1 = 33.0;
+  r.degrees2 = 44.0;
   r.status = 555;
   return r;
 }

@@ -66,6 +66,10 @@ std::vector<DrawCall> TextsDrawn() {
 int MessageBox(Handle owner, const char* text, const char* caption, std::uint32_t style) {
   g_log.boxes.push_back(
       {owner, text != nullptr ? text : "", caption != nullptr ? caption : "", style});
+  if (g_behaviour.while_box_up) {
+    const MessageBoxCall box = g_log.boxes.back();
+    g_behaviour.while_box_up(box);
+  }
   return g_behaviour.message_box_answer;
 }
 

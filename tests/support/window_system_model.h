@@ -66,6 +66,9 @@ struct Behaviour {
   bool dialog_create_fails = false;
   std::uint32_t dialog_error = 1813;
   int message_box_answer = 1;
+  // Runs while each message box is up, as a host's timer runs in the box's
+  // modal loop.
+  std::function<void(const MessageBoxCall&)> while_box_up;
 };
 
 struct DialogControlState {

@@ -54,7 +54,7 @@ class CalibrationModelsTest : public ::testing::Test {
   // The box's record for where the mount points at a fixed-frame direction.
   static ctl::EncoderRecord Record(const Mount& m, V fixed) {
     ctl::EncoderRecord r;
-    m.Counts(fixed, r.encoder1, r.encoder2);
+    m.Counts(fixed, r.count1, r.count2);
     ctl::ConvertEncoderCounts(r, ctl::State().settings);
     return r;
   }

@@ -60,8 +60,8 @@ class DebugWindowTest : public ::testing::Test {
     fake::SetMillisecondsSinceLoad(20'000);
     record_.angle1 = 0.665777659788;
     record_.angle2 = 1.55817662667;
-    record_.encoder1 = 5.5;
-    record_.encoder2 = 359.994;
+    record_.degrees1 = 5.5;
+    record_.degrees2 = 359.994;
     record_.status = 7;
   }
   void TearDown() override { fake::SetMillisecondsSinceLoad(0); }

@@ -115,8 +115,9 @@ TEST(DialogTemplateTest, StylesOfEachKind) {
         break;
       case K::AutoRadioButton:
         EXPECT_EQ(low, 0x9u);  // BS_AUTORADIOBUTTON
-        // WS_GROUP starts each of the three groups: COM1, Off, EQ.
+        // WS_GROUP and WS_TABSTOP start each of the three groups: COM1, Off, EQ.
         EXPECT_EQ((c.style & kGroup) != 0, c.id == 1004 || c.id == 1014 || c.id == 1021);
+        EXPECT_EQ((c.style & kTabStop) != 0, c.id == 1004 || c.id == 1014 || c.id == 1021);
         break;
       case K::Static:
         EXPECT_EQ(low, 0x0u);  // SS_LEFT

@@ -15,6 +15,7 @@
 #include "dsc_sim.h"
 #include "link/link.h"
 #include "link/messages.h"
+#include "plugin/position.h"
 #include "pointing/pointing.h"
 #include "port_holder.h"
 #include "temp_config.h"

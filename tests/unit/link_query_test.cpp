@@ -19,6 +19,7 @@
 #include "dsc_sim.h"
 #include "fake_platform.h"
 #include "link/link.h"
+#include "plugin/position.h"
 #include "pointing/pointing.h"
 #include "sentinel_record.h"
 #include "temp_config.h"
@@ -138,8 +139,8 @@ TEST_F(QueryTest, WorkedAnswerGivesBothCountsAndClearsTheFailureCount) {
   box_.SetCounts(1234, -567);
   auto record = testsupport::SentinelRecord();
   ASSERT_TRUE(Query(record));
-  EXPECT_EQ(record.encoder1, 1234.0);
-  EXPECT_EQ(record.encoder2, -567.0);
+  EXPECT_EQ(record.degrees1, 1234.0);
+  EXPECT_EQ(record.degrees2, -567.0);
   EXPECT_EQ(ctl::State().link_failures, 0);
   double a = 1234 * ctl::RadiansPerCount(360) + ctl::State().settings.RefRA;
   double b = -567 * ctl::RadiansPerCount(360) + ctl::State().settings.RefDec;
@@ -157,8 +158,8 @@ TEST_F(QueryTest, ALeadingJunkByteIsSkippedByTheSignSearch) {
   ctl::State().settings.PCode = 0;
   auto record = testsupport::SentinelRecord();
   ASSERT_TRUE(Query(record));
-  EXPECT_EQ(record.encoder1, 1234.0);
-  EXPECT_EQ(record.encoder2, -567.0);
+  EXPECT_EQ(record.degrees1, 1234.0);
+  EXPECT_EQ(record.degrees2, -567.0);
   EXPECT_EQ(ctl::State().link_failures, 0);
 }
 
@@ -170,8 +171,8 @@ TEST_F(QueryTest, ThirteenBytesGiveCountsOfZeroAndTheConversionStillRuns) {
   ctl::State().link_failures = 3;
   auto record = testsupport::SentinelRecord();
   ASSERT_TRUE(Query(record));
-  EXPECT_EQ(record.encoder1, 0.0);
-  EXPECT_EQ(record.encoder2, 0.0);
+  EXPECT_EQ(record.degrees1, 0.0);
+  EXPECT_EQ(record.degrees2, 0.0);
   double a = ctl::State().settings.RefRA, b = ctl::State().settings.RefDec;
   ctl::NormaliseAngles(a, b);
   EXPECT_EQ(record.angle1, a) << "counts of 0 are the reference point";
@@ -188,8 +189,8 @@ TEST_F(QueryTest, AnswersWithoutSignsGiveCountsOfZeroAndCountAsFailures) {
   box_.SetNoSigns(true);
   auto record = testsupport::SentinelRecord();
   ASSERT_TRUE(Query(record));
-  EXPECT_EQ(record.encoder1, 0.0);
-  EXPECT_EQ(record.encoder2, 0.0);
+  EXPECT_EQ(record.degrees1, 0.0);
+  EXPECT_EQ(record.degrees2, 0.0);
   EXPECT_EQ(ctl::State().link_failures, 1) << "fourteen bytes, but no counts in them";
   // A box that never answers with counts (at another baud rate, say) is
   // warned about like a silent one.
@@ -219,8 +220,8 @@ TEST_F(QueryTest, SignSearchAndCopyStayWithinTheAnswer) {
     peer.AnswerQ(c.answer);
     auto record = testsupport::SentinelRecord();
     ASSERT_TRUE(Query(record)) << c.answer;
-    EXPECT_EQ(record.encoder1, c.first) << c.answer;
-    EXPECT_EQ(record.encoder2, c.second) << c.answer;
+    EXPECT_EQ(record.degrees1, c.first) << c.answer;
+    EXPECT_EQ(record.degrees2, c.second) << c.answer;
   }
 }
 
@@ -297,7 +298,7 @@ TEST_F(QueryTest, AGoodStatusAnswerDoesNotClearAShortCountsAnswer) {
   ctl::State().link_failures = 5;
   auto record = testsupport::SentinelRecord();
   ASSERT_TRUE(Query(record));
-  EXPECT_EQ(record.encoder1, 0.0);
+  EXPECT_EQ(record.degrees1, 0.0);
   EXPECT_EQ(record.status, 0);
   EXPECT_EQ(ctl::State().link_failures, 6) << "the status came, the counts did not";
 }
@@ -307,7 +308,7 @@ TEST_F(QueryTest, ShortAnswersToBothCountTwice) {
   box_.SetShortAnswer(3);
   auto record = testsupport::SentinelRecord();
   ASSERT_TRUE(Query(record));
-  EXPECT_EQ(record.encoder1, 0.0);
+  EXPECT_EQ(record.degrees1, 0.0);
   EXPECT_EQ(record.status, 2989);
   EXPECT_EQ(ctl::State().link_failures, 2);
 }
@@ -346,7 +347,7 @@ TEST_F(QueryTest, FailedSendsOfQBoxEachTimeAndTheWarningWaitsForACompleteQuery) 
     ASSERT_FALSE(Query(record));
     const auto untouched = testsupport::SentinelRecord();
     EXPECT_EQ(record.angle1, untouched.angle1);
-    EXPECT_EQ(record.encoder1, untouched.encoder1);
+    EXPECT_EQ(record.degrees1, untouched.degrees1);
     EXPECT_EQ(record.status, untouched.status);
   }
   EXPECT_EQ(ctl::State().link_failures, 20);
@@ -387,8 +388,8 @@ TEST_F(QueryTest, AFailedReadOfTheCountsLeavesTheRecordUntouched) {
   EXPECT_FALSE(Query(record));
   EXPECT_EQ(record.angle1, 11.0);
   EXPECT_EQ(record.angle2, 22.0);
-  EXPECT_EQ(record.encoder1, 33.0);
-  EXPECT_EQ(record.encoder2, 44.0);
+  EXPECT_EQ(record.degrees1, 33.0);
+  EXPECT_EQ(record.degrees2, 44.0);
   EXPECT_EQ(record.status, 555);
   EXPECT_EQ(ctl::State().link_failures, 1);
   ASSERT_EQ(wsm::TheLog().boxes.size(), 1u);
@@ -406,8 +407,8 @@ TEST_F(QueryTest, AFailedReadOfTheStatusKeepsTheConvertedCounts) {
   ConnectTo(peer.Path());
   auto record = testsupport::SentinelRecord();
   EXPECT_TRUE(Query(record));
-  EXPECT_EQ(record.encoder1, 90.0);
-  EXPECT_EQ(record.encoder2, -10.0);
+  EXPECT_EQ(record.degrees1, 90.0);
+  EXPECT_EQ(record.degrees2, -10.0);
   EXPECT_EQ(record.status, 555) << "status word untouched";
   EXPECT_EQ(ctl::State().link_failures, 1);
   ASSERT_EQ(wsm::TheLog().boxes.size(), 1u);
@@ -425,7 +426,7 @@ TEST_F(QueryTest, ALateAnswerToAnEarlierQueryNeverReachesTheNext) {
   box_.SetAnswerDelay(300);  // later than the read waits
   ctl::EncoderRecord record;
   ASSERT_TRUE(Query(record));
-  EXPECT_EQ(record.encoder1, 0.0);
+  EXPECT_EQ(record.degrees1, 0.0);
   box_.SetAnswerDelay(0);
   box_.SetCounts(7, 8);
   // Let the late answer arrive, then query again: it is purged away.
@@ -433,8 +434,8 @@ TEST_F(QueryTest, ALateAnswerToAnEarlierQueryNeverReachesTheNext) {
                            std::chrono::milliseconds(2000)));
   std::this_thread::sleep_for(std::chrono::milliseconds(50));  // through the terminal
   ASSERT_TRUE(Query(record));
-  EXPECT_EQ(record.encoder1, 7.0);
-  EXPECT_EQ(record.encoder2, 8.0);
+  EXPECT_EQ(record.degrees1, 7.0);
+  EXPECT_EQ(record.degrees2, 8.0);
 }
 
 }  // namespace

@@ -32,8 +32,8 @@ class ConversionTest : public ::testing::Test {
   }
   ctl::EncoderRecord Convert(double count1, double count2) {
     ctl::EncoderRecord record;
-    record.encoder1 = count1;
-    record.encoder2 = count2;
+    record.count1 = count1;
+    record.count2 = count2;
     record.status = 1234;
     ctl::ConvertEncoderCounts(record, ctl::State().settings);
     EXPECT_EQ(record.status, 1234) << "the status word is not the conversion's";
@@ -49,8 +49,8 @@ TEST_F(ConversionTest, CountsOfZeroAtConnectTimeAreTheReferencePoint) {
   EXPECT_EQ(r.angle2, kRefDec);
   EXPECT_NEAR(r.angle1 * 12.0 / kPi, 2.5430833, 1e-7);
   EXPECT_NEAR(r.angle2 * 180.0 / kPi, 89.2769444, 1e-7);
-  EXPECT_EQ(r.encoder1, 0.0);
-  EXPECT_EQ(r.encoder2, 0.0);
+  EXPECT_EQ(r.degrees1, 0.0);
+  EXPECT_EQ(r.degrees2, 0.0);
 }
 
 TEST_F(ConversionTest, AQuarterDayAfterConnectingAddsAQuarterTurnToTheFirstAngleOnly) {
@@ -74,8 +74,8 @@ TEST_F(ConversionTest, QuarterTurnCountsMoveByAQuarterTurnAndReadNinetyDegrees) 
   const auto r = Convert(1024, -1024);
   EXPECT_DOUBLE_EQ(r.angle1, 1.0 + kPi / 2.0);
   EXPECT_DOUBLE_EQ(r.angle2, 0.2 - kPi / 2.0);
-  EXPECT_EQ(r.encoder1, 90.0);
-  EXPECT_EQ(r.encoder2, -90.0);
+  EXPECT_EQ(r.degrees1, 90.0);
+  EXPECT_EQ(r.degrees2, -90.0);
 }
 
 TEST_F(ConversionTest, QuarterTurnCountsBeforeTheRangeRule) {
@@ -88,13 +88,13 @@ TEST_F(ConversionTest, QuarterTurnCountsBeforeTheRangeRule) {
 
 TEST_F(ConversionTest, NegativeFirstCountReadsOneWrapOfDegrees) {
   const auto r = Convert(-1024, 0);
-  EXPECT_EQ(r.encoder1, 270.0);
+  EXPECT_EQ(r.degrees1, 270.0);
   EXPECT_NEAR(r.angle1, kRefRA - kPi / 2.0 + kTwoPi, 1e-12);
 }
 
 TEST_F(ConversionTest, NegativeSecondCountDoesNotWrap) {
   const auto r = Convert(0, -2048);
-  EXPECT_EQ(r.encoder2, -180.0);
+  EXPECT_EQ(r.degrees2, -180.0);
 }
 
 TEST_F(ConversionTest, InvertedFirstAxisTurnsTheOtherWay) {
@@ -102,14 +102,14 @@ TEST_F(ConversionTest, InvertedFirstAxisTurnsTheOtherWay) {
   ctl::State().settings.RefRA = 3.0;
   const auto r = Convert(1024, 0);
   EXPECT_DOUBLE_EQ(r.angle1, 3.0 - kPi / 2.0);
-  EXPECT_EQ(r.encoder1, 270.0);
+  EXPECT_EQ(r.degrees1, 270.0);
 }
 
 TEST_F(ConversionTest, WorkedCountsWithOwnResolutions) {
   SetResolutions(4096, 8192);
   const auto r = Convert(1234, -567);
-  EXPECT_DOUBLE_EQ(r.encoder1, 1234 * 360.0 / 4096);
-  EXPECT_DOUBLE_EQ(r.encoder2, -567 * 360.0 / 8192);
+  EXPECT_DOUBLE_EQ(r.degrees1, 1234 * 360.0 / 4096);
+  EXPECT_DOUBLE_EQ(r.degrees2, -567 * 360.0 / 8192);
   double a = 1234 * ctl::RadiansPerCount(4096) + kRefRA;
   double b = -567 * ctl::RadiansPerCount(8192) + kRefDec;
   ctl::NormaliseAngles(a, b);
@@ -237,8 +237,8 @@ TEST_F(ConversionTest, ZeroResolutionGivesFiniteAnglesAndNoDegrees) {
   const auto r = Convert(100, -100);
   EXPECT_TRUE(std::isfinite(r.angle1));
   EXPECT_TRUE(std::isfinite(r.angle2));
-  EXPECT_EQ(r.encoder1, 0.0);
-  EXPECT_EQ(r.encoder2, 0.0);
+  EXPECT_EQ(r.degrees1, 0.0);
+  EXPECT_EQ(r.degrees2, 0.0);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "dsc_sim.h"
 #include "link/link.h"
+#include "plugin/position.h"
 #include "pointing/pointing.h"
 #include "temp_config.h"
 #include "window_system_model.h"

@@ -14,6 +14,7 @@
 #include "fake_platform.h"
 #include "link/link.h"
 #include "plugin/plugin.h"
+#include "plugin/position.h"
 #include "pointing/pointing.h"
 #include "temp_config.h"
 #include "window_system_model.h"

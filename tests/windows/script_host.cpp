@@ -46,6 +46,16 @@ class Interpreter {
     if (verb.empty()) return true;
     if (verb == "quit") return false;
     elapsed_ms_ = 0;
+    std::vector<std::string> inside;
+    if (verb == "reenter") {
+      std::string rest;
+      std::getline(in >> std::ws, rest);
+      in.clear();
+      in.str(rest);
+      verb.clear();
+      in >> verb;
+      platform_.ArmReentry([this, &inside] { inside = Reenter(); });
+    }
     if (verb == "register") {
       std::int32_t version = 0;
       in >> version;
@@ -157,6 +167,8 @@ class Interpreter {
     } else {
       Print("unknown " + verb);
     }
+    platform_.ArmReentry(nullptr);
+    for (const std::string& l : inside) Print(l);
     for (const std::string& box : platform_.TakeBoxes()) Print(box);
     std::fprintf(out_, "ok %.3f\n", elapsed_ms_);
     std::fflush(out_);
@@ -164,6 +176,29 @@ class Interpreter {
   }
 
  private:
+  // Operations called while another is in progress: what each wrote into
+  // its block.
+  std::vector<std::string> Reenter() {
+    std::vector<std::string> lines;
+    Block update(16, kUnwritten);
+    platform_.Call(8, reinterpret_cast<std::uintptr_t>(update.data()));
+    lines.push_back("inside update " + std::to_string(GetU32(update, 4)) + " " +
+                    Hex(update.data() + 8, 4));
+    Block state(8, kUnwritten);
+    PutU32(state, 0, 8204);
+    platform_.Call(22, reinterpret_cast<std::uintptr_t>(state.data()));
+    lines.push_back("inside state " + Hex(state.data() + 4, 2));
+    for (std::uint32_t op : {28u, 27u, 23u}) {
+      Block block(16, kUnwritten);
+      platform_.Call(op, reinterpret_cast<std::uintptr_t>(block.data()));
+      lines.push_back("inside " + std::to_string(op) + " " + Hex(block.data(), block.size()));
+    }
+    Block record(801, kUnwritten);
+    PutU32(record, 0, 4);
+    platform_.Call(0, reinterpret_cast<std::uintptr_t>(record.data()));
+    lines.push_back("inside register " + Hex(record.data(), 8));
+    return lines;
+  }
   void Call(std::uint32_t selector, Block& block) {
     CallValue(selector, reinterpret_cast<std::uintptr_t>(block.data()));
   }

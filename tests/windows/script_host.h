@@ -21,6 +21,9 @@
 //                         text:ID=VALUE, click:ID (ending with click:1 or click:2)
 //   colours X Y W H       distinct colours of the debug window's pixels there
 //   bench N               N operations 21; prints the mean, least and most ms
+//   reenter COMMAND...    COMMAND, calling the plug-in again from within its
+//                         first box or dialog; prints "inside ..." lines of
+//                         what operations 8, 22, 28, 27, 23 and 0 answered there
 //   quit
 // Message boxes shown during a command are printed as
 //   box CAPTION|TEXT|ICON|MODALITY        (newlines in TEXT as \n)
@@ -28,6 +31,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -47,6 +51,9 @@ class Platform {
   // ("dialog CAPTION" and one "ID=TEXT" or "ID=checked" line per control).
   virtual void ArmDialog(const std::vector<std::string>& actions) = 0;
   virtual std::vector<std::string> TakeDialogLines() = 0;
+  // `inside` runs once, from within the next message box's or dialog's
+  // modal loop (as a host's timer would); nullptr disarms.
+  virtual void ArmReentry(std::function<void()> inside) = 0;
   // Message boxes since the last call, already dismissed with OK.
   virtual std::vector<std::string> TakeBoxes() = 0;
   // "RRGGBB:count ..." of the debug window's pixels in a rectangle.

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "script_host.h"
@@ -23,7 +24,9 @@ constexpr std::uintptr_t kDebugWindow = 0x5150;
 
 class PosixPlatform final : public script::Platform {
  public:
-  explicit PosixPlatform(EntryPoint entry) : entry_(entry) {}
+  explicit PosixPlatform(EntryPoint entry) : entry_(entry) {
+    wsm::TheBehaviour().while_box_up = [this](const wsm::MessageBoxCall&) { RunReentry(); };
+  }
 
   std::int16_t Call(std::uint32_t selector, std::uintptr_t parameter) override {
     return entry_(selector, parameter);
@@ -43,6 +46,7 @@ class PosixPlatform final : public script::Platform {
   }
   void ArmDialog(const std::vector<std::string>& actions) override {
     wsm::SetDialogScript([this, actions](wsm::Dialog& dialog) {
+      RunReentry();
       lines_.push_back("dialog " + wsm::TheLog().dialog_caption);
       std::string fields = "fields";
       for (int id : kEdits) fields += " " + std::to_string(id) + "=" + dialog.Text(id);
@@ -71,6 +75,7 @@ class PosixPlatform final : public script::Platform {
     lines.swap(lines_);
     return lines;
   }
+  void ArmReentry(std::function<void()> inside) override { reentry_ = std::move(inside); }
   std::vector<std::string> TakeBoxes() override {
     std::vector<std::string> lines;
     const auto& boxes = wsm::TheLog().boxes;
@@ -84,7 +89,14 @@ class PosixPlatform final : public script::Platform {
   std::string Colours(int, int, int, int) override { return "unavailable"; }
 
  private:
+  void RunReentry() {
+    std::function<void()> inside;
+    inside.swap(reentry_);
+    if (inside) inside();
+  }
+
   EntryPoint entry_;
+  std::function<void()> reentry_;
   std::uint32_t menus_ = 0x100;
   std::size_t boxes_seen_ = 0;
   std::vector<std::string> lines_;

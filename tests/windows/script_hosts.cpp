@@ -67,12 +67,14 @@ std::filesystem::path MakeTempFolder(const char* stem) {
   return made != nullptr ? std::filesystem::path(made) : std::filesystem::path();
 }
 
-// Wine's processes run without CAP_SYS_ADMIN, so that a port another
-// program holds for exclusive use (TIOCEXCL) is refused to them even when the
-// tests run as root, as it is to everyone else.
+// Wine's processes run without CAP_SYS_ADMIN and CAP_DAC_OVERRIDE, so that a
+// port another program holds for exclusive use (TIOCEXCL) is refused to them
+// even when the tests run as root, as it is to everyone else, and so that a
+// file's permissions hold for them (a read-only win.ini is not written).
 std::vector<std::string> AsWine(std::vector<std::string> argv) {
   static const std::vector<std::string> kDropAdmin = {"/usr/bin/setpriv", "--bounding-set",
-                                                      "-sys_admin", "--inh-caps", "-sys_admin"};
+                                                      "-sys_admin,-dac_override", "--inh-caps",
+                                                      "-sys_admin,-dac_override"};
   // Only where it is needed (root) and where the system lets it be done.
   static const bool drop = geteuid() == 0 && access(kDropAdmin[0].c_str(), X_OK) == 0 && [] {
     std::vector<std::string> probe = kDropAdmin;

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <string>
 #include <utility>
@@ -107,6 +108,7 @@ class Win32Platform final : public script::Platform {
   void ArmDialog(const std::vector<std::string>& actions) override { actions_ = actions; }
   std::vector<std::string> TakeDialogLines() override { return std::exchange(dialog_lines_, {}); }
   std::vector<std::string> TakeBoxes() override { return std::exchange(boxes_, {}); }
+  void ArmReentry(std::function<void()> inside) override { reentry_ = std::move(inside); }
 
   std::string Colours(int x, int y, int width, int height) override {
     if (debug_window_ == nullptr) return "";
@@ -160,6 +162,9 @@ class Win32Platform final : public script::Platform {
     std::vector<HWND> waiting;
     for (HWND window : std::exchange(self_->pending_, {})) {
       if (!IsWindow(window)) continue;
+      // The host calls again from a timer inside the box's or dialog's
+      // modal loop.
+      if (std::function<void()> inside = std::exchange(self_->reentry_, nullptr)) inside();
       const bool done = GetDlgItem(window, kFirstEditOfDialog) != nullptr
                             ? self_->DriveDialog(window)
                             : self_->ReadAndDismissBox(window);
@@ -237,6 +242,7 @@ class Win32Platform final : public script::Platform {
   std::vector<HWND> pending_;
   std::map<HWND, int> tries_;
   std::vector<std::string> actions_;
+  std::function<void()> reentry_;
   std::vector<std::string> dialog_lines_;
   std::vector<std::string> boxes_;
 };

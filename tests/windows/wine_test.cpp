@@ -7,13 +7,16 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -113,18 +116,31 @@ auto Counts(int first, int second) {
 
 // ---- The DLL as built ----------------------------------------------------------------
 
-TEST(WindowsDll, ExportsDoOperationImportsOnlySystemDllsAndHostAndCarriesDialog101) {
-  const std::string dll = std::string(WINDOWS_BUILD_DIR) + "/Controller.plug";
-  std::FILE* pipe = popen(("i686-w64-mingw32-objdump -p '" + dll + "' 2>/dev/null").c_str(), "r");
-  ASSERT_NE(pipe, nullptr);
+const std::string kDll = std::string(WINDOWS_BUILD_DIR) + "/Controller.plug";
+
+// What i686-w64-mingw32-objdump OPTIONS prints of the DLL; empty when it cannot.
+std::string Objdump(const std::string& options) {
+  std::FILE* pipe =
+      popen(("i686-w64-mingw32-objdump " + options + " '" + kDll + "' 2>/dev/null").c_str(), "r");
+  if (pipe == nullptr) return "";
   std::string dump;
   char buffer[4096];
   while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) dump += buffer;
   pclose(pipe);
-  if (dump.empty()) {
-    if (InCi()) FAIL() << "no objdump output for " << dll;
-    GTEST_SKIP() << "Windows test skipped: no " << dll << " or no i686-w64-mingw32-objdump";
-  }
+  return dump;
+}
+
+#define REQUIRE_DUMP(dump)                                                                      \
+  do {                                                                                          \
+    if ((dump).empty()) {                                                                       \
+      if (InCi()) FAIL() << "no objdump output for " << kDll;                                   \
+      GTEST_SKIP() << "Windows test skipped: no " << kDll << " or no i686-w64-mingw32-objdump"; \
+    }                                                                                           \
+  } while (0)
+
+TEST(WindowsDll, ExportsDoOperationImportsOnlySystemDllsAndHostAndCarriesDialog101) {
+  const std::string dump = Objdump("-p");
+  REQUIRE_DUMP(dump);
   const std::size_t names = dump.find("[Ordinal/Name Pointer] Table\n");
   ASSERT_NE(names, std::string::npos) << "no exports";
   EXPECT_EQ(dump.substr(names, dump.find("\n\n", names) - names),
@@ -146,6 +162,82 @@ TEST(WindowsDll, ExportsDoOperationImportsOnlySystemDllsAndHostAndCarriesDialog1
   const std::size_t dialogs = dump.find("Entry: ID: 0x000005");
   ASSERT_NE(dialogs, std::string::npos) << "no dialog resources";
   EXPECT_NE(dump.find("Entry: ID: 0x000065", dialogs), std::string::npos) << "no dialog 101";
+}
+
+// The start-up code neither loads nor frees a library: no LoadLibrary or
+// FreeLibrary is imported at all, and the runtime's shared unwinder is not
+// looked for by name.
+TEST(WindowsDll, StartUpLoadsNoLibraryUnderTheLoaderLock) {
+  const std::string dump = Objdump("-p");
+  REQUIRE_DUMP(dump);
+  const std::size_t imports = dump.find("The Import Tables");
+  ASSERT_NE(imports, std::string::npos);
+  const std::string table = dump.substr(imports, dump.find("\n\n\n", imports) - imports);
+  for (const char* name : {" LoadLibraryA\n", " LoadLibraryW\n", " LoadLibraryExA\n",
+                           " LoadLibraryExW\n", " FreeLibrary\n"}) {
+    EXPECT_EQ(table.find(name), std::string::npos) << "imports" << name;
+  }
+  const std::string bytes = winetest::ReadFile(kDll);
+  ASSERT_FALSE(bytes.empty());
+  EXPECT_EQ(bytes.find("libgcc_s_dw2-1.dll"), std::string::npos);
+}
+
+// The DLL's entry point asks the processor for SSE2 before anything built
+// for SSE2 can run: it is the function the loader calls, it holds no SSE
+// instruction, and it asks IsProcessorFeaturePresent about feature 10
+// (PF_XMMI64_INSTRUCTIONS_AVAILABLE).
+TEST(WindowsDll, EntryPointChecksTheProcessorWithoutSse2) {
+  const std::string headers = Objdump("-p");
+  REQUIRE_DUMP(headers);
+  auto field = [&](const char* name) {
+    const std::size_t at = headers.find(std::string("\n") + name + "\t");
+    return at == std::string::npos
+               ? 0ul
+               : std::strtoul(headers.c_str() + at + std::strlen(name) + 1, nullptr, 16);
+  };
+  char entry[32];
+  std::snprintf(entry, sizeof entry, "%08lx", field("ImageBase") + field("AddressOfEntryPoint"));
+
+  const std::string code = Objdump("-d");
+  const std::size_t start = code.find(std::string(entry) + " <_ControllerEntry@12>:\n");
+  ASSERT_NE(start, std::string::npos)
+      << "the entry point at " << entry << " is not ControllerEntry";
+  const std::string function = code.substr(start, code.find("\n\n", start) - start);
+  EXPECT_EQ(function.find("xmm"), std::string::npos) << function;
+  const std::size_t check = function.find("<_IsProcessorFeaturePresent@4>");
+  ASSERT_NE(check, std::string::npos) << function;
+  const std::size_t line = function.rfind('\n', check);
+  EXPECT_NE(function.substr(line, check - line).find("call"), std::string::npos) << function;
+  EXPECT_NE(function.rfind("$0xa,", check), std::string::npos) << function;
+  EXPECT_NE(function.find("<_DllMainCRTStartup@12>"), std::string::npos) << function;
+}
+
+// Tab reaches each radio group at its first button, in the resource as
+// compiled: WS_GROUP | WS_TABSTOP on COM1, Off and EQ, neither on the others.
+TEST(WindowsDll, FirstRadioButtonOfEachGroupIsATabStopInTheResourceScript) {
+  const std::string rc = winetest::ReadFile(std::string(WINDOWS_BUILD_DIR) + "/controller.rc");
+  if (rc.empty()) {
+    if (InCi()) FAIL() << "no controller.rc";
+    GTEST_SKIP() << "Windows test skipped: no controller.rc in " << WINDOWS_BUILD_DIR;
+  }
+  std::istringstream lines(rc);
+  int radios = 0;
+  for (std::string line; std::getline(lines, line);) {
+    unsigned id = 0, style = 0;
+    char window_class[32] = {};
+    const std::size_t comma = line.find("\", ");
+    if (line.find("CONTROL ") == std::string::npos || comma == std::string::npos) continue;
+    if (std::sscanf(line.c_str() + comma, "\", %u, \"%31[^\"]\", 0x%X", &id, window_class,
+                    &style) != 3 ||
+        std::string(window_class) != "Button" || (style & 0xF) != 0x9) {
+      continue;
+    }
+    ++radios;
+    const bool first = id == 1004 || id == 1014 || id == 1021;
+    EXPECT_EQ((style & 0x00030000u) == 0x00030000u, first) << line;
+    EXPECT_EQ((style & 0x00030000u) == 0, !first) << line;
+  }
+  EXPECT_EQ(radios, 8);
 }
 
 // ---- The same script on both platforms ------------------------------------------------
@@ -176,6 +268,9 @@ TEST(CrossPlatform, SameScriptGivesTheSameRecordsReportsBoxesAndProfile) {
       {"message 24"},
       {"message 25"},
       {"message 29"},
+      // A host that calls again from within a box or the dialog.
+      {"reenter message 24"},
+      {"reenter configure click:2"},
       // The core's mends hold through the Windows layer too: a connect while
       // connected, answers the box should not give, a singular fit.
       {"connect"},
@@ -224,6 +319,13 @@ TEST(CrossPlatform, SameScriptGivesTheSameRecordsReportsBoxesAndProfile) {
   EXPECT_EQ(on_windows, on_linux);
   EXPECT_EQ(Section(winetest::ReadFile(Wine().WinIni()), "ZazuvUzarDLL"),
             Section(winetest::ReadFile(linux_env.WinIni()), "ZazuvUzarDLL"));
+
+  // Calls made from within a box or the dialog touched nothing: no report
+  // due, every other block as the host left it.
+  EXPECT_EQ(std::count(on_windows.begin(), on_windows.end(), "inside update 5 00000000"), 2);
+  EXPECT_EQ(std::count(on_windows.begin(), on_windows.end(), "inside state eeee"), 2);
+  EXPECT_EQ(std::count(on_windows.begin(), on_windows.end(), "inside register 04000000eeeeeeee"),
+            2);
 
   // Boxes came from real windows, and reports were delivered.
   EXPECT_NE(LineStarting(on_windows, "box "), "");
@@ -326,6 +428,37 @@ TEST(WineProfile, LoadAndSaveKeepOtherSectionsKeysAndComments) {
   for (const char* entry : {"ResRA=-2048", "ResDec=1000", "CommPort=COM2", "MountType=AA"}) {
     EXPECT_TRUE(Has(Section(winetest::ReadFile(Wine().WinIni()), "ZazuvUzarDLL"), entry)) << entry;
   }
+}
+
+// A win.ini the user may not write (as %windir%\\win.ini is to a standard
+// user without UAC virtualisation): one box at the OK that names the file
+// and the system's reason, and the values chosen stay in force.
+TEST(WineProfile, SettingsThatCannotBeSavedAreToldAndKeptForTheSession) {
+  REQUIRE_WINE();
+  WriteWinIni(kPlainWinIni);
+  ASSERT_EQ(chmod(Wine().WinIni().c_str(), 0444), 0);
+  auto host = Wine().StartHost();
+  ASSERT_TRUE(host->Loaded());
+  host->Do("register 3");
+  const Answer ok = host->Do("configure text:1000=1024 click:1");
+  const Answer again = host->Do("configure click:2");
+  host->Quit();
+  chmod(Wine().WinIni().c_str(), 0644);
+
+  const std::string box = LineStarting(ok.lines, "box Settings Not Saved|");
+  std::printf("%s\n", box.c_str());
+  EXPECT_NE(box.find("|The settings could not be saved in C:\\windows\\win.ini:\\n"),
+            std::string::npos)
+      << box;
+  EXPECT_NE(box.find("They stay in force until the program is closed.|warning|system"),
+            std::string::npos)
+      << box;
+  EXPECT_EQ(std::count_if(ok.lines.begin(), ok.lines.end(),
+                          [](const std::string& l) { return l.rfind("box ", 0) == 0; }),
+            1);
+  ASSERT_EQ(again.lines.size(), 2u);
+  EXPECT_NE(again.lines[1].find(" 1000=1024 "), std::string::npos) << again.lines[1];
+  EXPECT_EQ(winetest::ReadFile(Wine().WinIni()), kPlainWinIni);
 }
 
 // ---- GDI: the debug page in a real window ----------------------------------------------

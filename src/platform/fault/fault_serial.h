@@ -23,8 +23,9 @@ enum class Call : int {
   kTransmit,
   kRead,
   kClose,
+  kClearErrors,
 };
-inline constexpr int kCallKinds = 8;
+inline constexpr int kCallKinds = 9;
 
 // Back to the start: no port open, nothing queued or answered, no faults,
 // every call count 0.
@@ -36,6 +37,10 @@ void Fail(Call call, int nth = 1, int times = 1);
 // The `nth` read from now on returns at most `most` bytes (0: none) even
 // when more are queued.  Reads not named return all they can.
 void ShortRead(int nth, std::uint32_t most);
+// With latching on, the port behaves like a Windows port that stops on
+// errors: once a send or read has failed, every later send and read fails
+// too until SerialClearErrors is called.
+void LatchErrors(bool on);
 // Calls of each kind made since Reset, failed ones included.
 int Calls(Call call);
 

@@ -29,6 +29,8 @@ struct Backend {
   LineSettings applied_line{};
   Timeouts applied_timeouts{};
   std::string opened_name;
+  bool latching = false;
+  bool error_latched = false;
 };
 
 Backend& The() {
@@ -68,6 +70,8 @@ void ShortRead(int nth, std::uint32_t most) {
   b.short_read_call = b.calls[static_cast<int>(Call::kRead)] + (nth < 1 ? 1 : nth);
   b.short_read_most = most;
 }
+
+void LatchErrors(bool on) { The().latching = on; }
 
 int Calls(Call call) { return The().calls[static_cast<int>(call)]; }
 
@@ -125,8 +129,21 @@ bool SerialPurge(Handle port, std::uint32_t flags) {
   return true;
 }
 
+namespace fault {
+namespace {
+// A failed send or read latches an error when latching is on; a latched
+// error fails every send and read.
+bool FailsLatching(Call call) {
+  Backend& b = The();
+  const bool injected = Fails(call);
+  if (injected && b.latching) b.error_latched = true;
+  return injected || b.error_latched;
+}
+}  // namespace
+}  // namespace fault
+
 bool SerialTransmitChar(Handle port, char c) {
-  if (fault::Fails(Call::kTransmit) || !fault::Valid(port)) return false;
+  if (fault::FailsLatching(Call::kTransmit) || !fault::Valid(port)) return false;
   fault::Backend& b = fault::The();
   b.sent.push_back(c);
   b.line.append(b.answers[static_cast<unsigned char>(c)]);
@@ -136,7 +153,7 @@ bool SerialTransmitChar(Handle port, char c) {
 bool SerialRead(Handle port, void* buffer, std::uint32_t size, std::uint32_t* bytes_read) {
   if (bytes_read != nullptr) *bytes_read = 0;
   fault::Backend& b = fault::The();
-  const bool fails = fault::Fails(Call::kRead);
+  const bool fails = fault::FailsLatching(Call::kRead);
   if (fails || !fault::Valid(port) || (size != 0 && buffer == nullptr)) return false;
   std::uint32_t n = size;
   if (n > b.line.size()) n = static_cast<std::uint32_t>(b.line.size());
@@ -146,6 +163,12 @@ bool SerialRead(Handle port, void* buffer, std::uint32_t size, std::uint32_t* by
   if (n != 0) std::memcpy(buffer, b.line.data(), n);
   b.line.erase(0, n);
   if (bytes_read != nullptr) *bytes_read = n;
+  return true;
+}
+
+bool SerialClearErrors(Handle port) {
+  if (fault::Fails(Call::kClearErrors) || !fault::Valid(port)) return false;
+  fault::The().error_latched = false;
   return true;
 }
 

@@ -142,13 +142,21 @@ Load LoadFile(const char* path, Bytes& out, struct stat* status) {
   if (fd < 0) return errno == ENOENT ? Load::kMissing : Load::kFailed;
   struct stat st = {};
   Load result = Load::kLoaded;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
-      static_cast<std::uint64_t>(st.st_size) > kMaxProfileBytes ||
-      !out.Reserve(static_cast<std::size_t>(st.st_size) + 1)) {
+  if (fstat(fd, &st) != 0) {
+    result = Load::kFailed;
+  } else if (!S_ISREG(st.st_mode)) {
+    errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    result = Load::kFailed;
+  } else if (static_cast<std::uint64_t>(st.st_size) > kMaxProfileBytes) {
+    errno = EFBIG;
+    result = Load::kFailed;
+  } else if (!out.Reserve(static_cast<std::size_t>(st.st_size) + 1)) {
+    errno = ENOMEM;
     result = Load::kFailed;
   }
   while (result == Load::kLoaded) {
     if (out.size == out.capacity && !out.Reserve(out.capacity * 2)) {
+      errno = ENOMEM;
       result = Load::kFailed;
       break;
     }
@@ -160,9 +168,14 @@ Load LoadFile(const char* path, Bytes& out, struct stat* status) {
       break;
     }
     out.size += static_cast<std::size_t>(n);
-    if (out.size > kMaxProfileBytes) result = Load::kFailed;  // grew while being read
+    if (out.size > kMaxProfileBytes) {  // grew while being read
+      errno = EFBIG;
+      result = Load::kFailed;
+    }
   }
+  const int error = errno;
   close(fd);
+  errno = error;
   if (result == Load::kLoaded && status != nullptr) *status = st;
   return result;
 }
@@ -196,6 +209,13 @@ bool ReplaceFile(const char* path, const Bytes& content, const struct stat* old)
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return false;
   bool ok = WriteAll(fd, content.data, content.size);
+  if (!ok) {
+    const int error = errno;
+    close(fd);
+    unlink(temporary);
+    errno = error;
+    return false;
+  }
   if (ok && old != nullptr) {
     // Keep the owner where allowed (root rewriting a user's profile), and the
     // exact permission bits.
@@ -208,7 +228,9 @@ bool ReplaceFile(const char* path, const Bytes& content, const struct stat* old)
   ok = close(fd) == 0 && ok;
   ok = ok && rename(temporary, path) == 0;
   if (!ok) {
+    const int error = errno;
     unlink(temporary);
+    errno = error;
     return false;
   }
   // Make the rename itself durable.
@@ -503,21 +525,35 @@ void ProfileRead(const char* section, const char* key, const char* default_text,
   destination[length] = '\0';
 }
 
-void ProfileWrite(const char* section, const char* key, const char* text) {
-  if (section == nullptr || !ValidSectionName(section)) return;
-  if (key != nullptr && !ValidKeyName(key)) return;
+// Fills in why a write failed: the profile's path (as far as it is known)
+// and the system's text for `error`.  Returns false, for the callers.
+bool Failed(ProfileWriteFailure* failure, const char* path, int error) {
+  if (failure != nullptr) {
+    std::snprintf(failure->file, sizeof failure->file, "%s", path);
+    std::snprintf(failure->reason, sizeof failure->reason, "%s", std::strerror(error));
+  }
+  return false;
+}
+
+bool ProfileWrite(const char* section, const char* key, const char* text,
+                  ProfileWriteFailure* failure) {
+  char link[PATH_MAX] = {};
+  if (!ProfilePath(link, sizeof link)) std::snprintf(link, sizeof link, "%s", kProfileName);
+  if (section == nullptr || !ValidSectionName(section)) return Failed(failure, link, EINVAL);
+  if (key != nullptr && !ValidKeyName(key)) return Failed(failure, link, EINVAL);
 
   char folder[PATH_MAX];
-  char link[PATH_MAX];
-  if (!vl_ConfigDirectory(folder, sizeof folder) || !MakeFolders(folder)) return;
-  if (!ProfilePath(link, sizeof link)) return;
+  if (!vl_ConfigDirectory(folder, sizeof folder)) return Failed(failure, link, ENAMETOOLONG);
+  errno = 0;
+  if (!MakeFolders(folder)) return Failed(failure, link, errno != 0 ? errno : ENOTDIR);
+  if (!ProfilePath(link, sizeof link)) return Failed(failure, link, ENAMETOOLONG);
 
   // A profile that is a link to a file elsewhere is replaced there.
   char resolved[PATH_MAX];
   const char* path = link;
   struct stat entry = {};
   if (lstat(link, &entry) == 0 && S_ISLNK(entry.st_mode)) {
-    if (realpath(link, resolved) == nullptr) return;
+    if (realpath(link, resolved) == nullptr) return Failed(failure, link, errno);
     path = resolved;
   }
 
@@ -525,27 +561,36 @@ void ProfileWrite(const char* section, const char* key, const char* text) {
   Bytes& old = *old_scratch;
   struct stat status = {};
   const Load load = LoadFile(path, old, &status);
+  if (load == Load::kFailed) return Failed(failure, path, errno);
   // A profile the user made read-only (no write permission for anyone, or
   // none for this user) is left alone, as Windows leaves a read-only win.ini:
   // replacing it through its folder would get round the permission.
-  if (load == Load::kLoaded && ((status.st_mode & 0222) == 0 || access(path, W_OK) != 0)) return;
+  if (load == Load::kLoaded && ((status.st_mode & 0222) == 0 || access(path, W_OK) != 0)) {
+    return Failed(failure, path, EACCES);
+  }
   // A value stays on its line: line breaks in it become blanks.
   Scratch value_scratch(g_value);
   Bytes& value = *value_scratch;
   const bool have_value = text == nullptr || (value.Append(text) && value.Append("", 1));
-  if (have_value && text != nullptr) {
+  if (!have_value) return Failed(failure, path, ENOMEM);
+  if (text != nullptr) {
     for (std::size_t i = 0; i + 1 < value.size; ++i) {
       if (value.data[i] == '\r' || value.data[i] == '\n') value.data[i] = ' ';
     }
   }
   Scratch edited_scratch(g_edited);
   Bytes& edited = *edited_scratch;
-  if (load != Load::kFailed && have_value &&
-      Edit(old, section, key, text != nullptr ? value.data : nullptr, edited)) {
-    const bool same = edited.size == old.size &&
-                      (old.size == 0 || std::memcmp(edited.data, old.data, old.size) == 0);
-    if (!same) ReplaceFile(path, edited, load == Load::kLoaded ? &status : nullptr);
+  if (!Edit(old, section, key, text != nullptr ? value.data : nullptr, edited)) {
+    return Failed(failure, path, ENOMEM);
   }
+  const bool same = edited.size == old.size &&
+                    (old.size == 0 || std::memcmp(edited.data, old.data, old.size) == 0);
+  if (same) return true;
+  errno = 0;
+  if (!ReplaceFile(path, edited, load == Load::kLoaded ? &status : nullptr)) {
+    return Failed(failure, path, errno != 0 ? errno : EIO);
+  }
+  return true;
 }
 
 }  // namespace plat

@@ -562,6 +562,9 @@ bool SerialRead(Handle handle, void* buffer, std::uint32_t size, std::uint32_t* 
   return true;
 }
 
+// A terminal latches no error that would stop later reads or writes.
+bool SerialClearErrors(Handle handle) { return FindPort(handle) != nullptr; }
+
 bool SerialClose(Handle handle) {
   Port* port = FindPort(handle);
   if (port == nullptr) return false;

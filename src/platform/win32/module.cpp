@@ -1,15 +1,8 @@
-// The module on Windows: the loader's notification, the module's handle and
-// string resources, and memory for the plug-in-owned records.
+// The module on Windows: its handle and string resources, and memory for
+// the plug-in-owned records.  (The loader's notification is the library's
+// entry, src/entry/win32.cpp.)
 #include "platform/platform.h"
 #include "platform/win32/windows_api.h"
-#include "state/state.h"
-
-// Process attach hands over the module instance; every other notification is
-// ignored, and each one reports success.
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserved*/) {
-  if (reason == DLL_PROCESS_ATTACH) ctl::OnProcessAttach(reinterpret_cast<plat::Handle>(instance));
-  return TRUE;
-}
 
 namespace plat {
 

@@ -1,11 +1,10 @@
 // Serial ports on Windows: the communications calls themselves.
 //
-// SetCommState is given the port's own device-control record (GetCommState)
-// with the fields the core set changed, so that DCBlength, the XON and XOFF
-// characters and the flow-control limits are the driver's.  Windows refuses
-// a record whose XonChar equals XoffChar while XON/XOFF is on, which a record
-// built from nothing would have.
+// SetCommState is given a record with every field set (line_record.h), not
+// the port's own record with a few fields changed: the driver keeps the
+// record between opens, and what another program left in it would stay.
 #include "platform/platform.h"
+#include "platform/win32/line_record.h"
 #include "platform/win32/windows_api.h"
 
 namespace plat {
@@ -13,35 +12,15 @@ namespace {
 
 HANDLE AsHandle(Handle port) { return reinterpret_cast<HANDLE>(port); }
 
-char ParityLetter(BYTE parity) {
-  switch (parity) {
-    case EVENPARITY:
-      return 'E';
-    case ODDPARITY:
-      return 'O';
-    case MARKPARITY:
-      return 'M';
-    case SPACEPARITY:
-      return 'S';
-    default:
-      return 'N';
-  }
-}
-
-BYTE ParityCode(char letter) {
-  switch (letter) {
-    case 'E':
-      return EVENPARITY;
-    case 'O':
-      return ODDPARITY;
-    case 'M':
-      return MARKPARITY;
-    case 'S':
-      return SPACEPARITY;
-    default:
-      return NOPARITY;
-  }
-}
+static_assert(sizeof(DCB) == 28, "the device-control record has the fields line_record.h sets");
+static_assert(win32::kNoParity == NOPARITY && win32::kOddParity == ODDPARITY &&
+              win32::kEvenParity == EVENPARITY && win32::kMarkParity == MARKPARITY &&
+              win32::kSpaceParity == SPACEPARITY);
+static_assert(win32::kOneStopBit == ONESTOPBIT && win32::kTwoStopBits == TWOSTOPBITS);
+static_assert(win32::kDtrControlEnable == DTR_CONTROL_ENABLE &&
+              win32::kDtrControlDisable == DTR_CONTROL_DISABLE &&
+              win32::kRtsControlEnable == RTS_CONTROL_ENABLE &&
+              win32::kRtsControlDisable == RTS_CONTROL_DISABLE);
 
 }  // namespace
 
@@ -57,7 +36,7 @@ bool SerialBuildLineSettings(const char* definition, LineSettings& settings) {
   if (!BuildCommDCBA(definition, &dcb)) return false;
   settings.baud = dcb.BaudRate;
   settings.data_bits = dcb.ByteSize;
-  settings.parity = ParityLetter(dcb.Parity);
+  settings.parity = win32::ParityLetter(dcb.Parity);
   settings.stop_bits = dcb.StopBits == TWOSTOPBITS ? 2 : 1;
   settings.out_x = dcb.fOutX != 0;
   settings.in_x = dcb.fInX != 0;
@@ -69,22 +48,10 @@ bool SerialBuildLineSettings(const char* definition, LineSettings& settings) {
 }
 
 bool SerialSetLineSettings(Handle port, const LineSettings& settings) {
-  DCB dcb{};
-  dcb.DCBlength = sizeof dcb;
-  if (!GetCommState(AsHandle(port), &dcb)) return false;
-  dcb.DCBlength = sizeof dcb;
-  dcb.BaudRate = settings.baud;
-  dcb.ByteSize = settings.data_bits;
-  dcb.Parity = ParityCode(settings.parity);
-  dcb.fParity = settings.parity != 'N';
-  dcb.StopBits = settings.stop_bits == 2 ? TWOSTOPBITS : ONESTOPBIT;
-  dcb.fBinary = TRUE;
-  dcb.fOutX = settings.out_x;
-  dcb.fInX = settings.in_x;
-  dcb.fOutxCtsFlow = settings.outx_cts_flow;
-  dcb.fOutxDsrFlow = settings.outx_dsr_flow;
-  dcb.fDtrControl = settings.dtr_enable ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
-  dcb.fRtsControl = settings.rts_enable ? RTS_CONTROL_ENABLE : RTS_CONTROL_DISABLE;
+  // Queues of a known size, which the flow-control limits are measured in;
+  // a driver that keeps its own sizes is no failure.
+  SetupComm(AsHandle(port), win32::kQueueBytes, win32::kQueueBytes);
+  DCB dcb = win32::LineRecord<DCB>(settings);
   return SetCommState(AsHandle(port), &dcb) != 0;
 }
 
@@ -108,6 +75,12 @@ bool SerialRead(Handle port, void* buffer, std::uint32_t size, std::uint32_t* by
   const BOOL ok = ReadFile(AsHandle(port), buffer, size, &got, nullptr);
   if (bytes_read != nullptr) *bytes_read = ok ? got : 0;
   return ok != 0;
+}
+
+bool SerialClearErrors(Handle port) {
+  DWORD errors = 0;
+  COMSTAT status{};
+  return ClearCommError(AsHandle(port), &errors, &status) != 0;
 }
 
 bool SerialClose(Handle port) { return CloseHandle(AsHandle(port)) != 0; }
