@@ -27,6 +27,7 @@ struct Options {
   std::string port;        // a real box's device: the guided session, or the demo's box
   std::string check_port;  // --check-port: diagnose this port and exit
   std::string out_dir;     // the demo's pictures
+  bool keep = false;       // keep the demo's own temporary folder
   std::string config_dir;  // VELASTRA_CONFIG_DIR for this run
   std::string log;
   bool page_visible = true;
@@ -49,7 +50,10 @@ class Planetarium;
 class App {
  public:
   App(const Options& options);
+  // Puts back the port links made for this session only.
   ~App();
+  App(const App&) = delete;
+  App& operator=(const App&) = delete;
 
   Console& console() { return console_; }
   Session& session() { return session_; }
@@ -81,9 +85,13 @@ class App {
   // open its port, the host says which port, which device and why after the
   // plug-in's box.  True when connected.
   bool Connect();
-  // Prints the diagnosis of a port (check-port); true when it is ready.
+  // Prints the diagnosis of a port (check-port); true when it is ready.  The
+  // port this host is connected through is said to be connected, not probed.
   bool ExplainPort(const std::string& port);
-  // Points a port name at a device in the configuration folder; true when done.
+  // Points a port name at a device in the configuration folder; true when
+  // done.  A link to a pseudo-terminal (a simulated box, whose number is
+  // given anew each time) lasts for this session only: at exit it is removed
+  // and what the name linked to before is put back.
   bool LinkPort(const std::string& name, const std::string& device);
 
   // The telescope's position in the sky right now (operation 21), with the
@@ -108,6 +116,22 @@ class App {
   void Help();
   void ShowMenus();
   void Watch(double seconds);
+  // Keeps the periodic updates going for a while; a line typed ends it early
+  // (and is kept for the prompt).
+  void Wait(double seconds);
+  // Asks that the telescope point at the reference point before the link
+  // opens; false when the person would rather not connect.
+  bool AskForReferencePoint();
+  // After the configuration dialog: what the plug-in made of the settings,
+  // where they cannot be what was meant, and a calibration made stale.
+  void ReviewSettings(const std::string& resolutions_before);
+  // Says once per connection what the connect-time query found when the
+  // plug-in's link to the box fails.
+  void NoteLinkFailure(std::size_t boxes_before);
+  bool Calibrated() const;
+  // Whether a sighting of `star` is meant: warns (and asks a person) when
+  // the telescope points far from it.
+  bool SightingMeant(const std::string& name, const astro::Equatorial& apparent);
   void ListStars(int count);
   // Carries out what the person chose at a link failure box.
   void TakeLinkAction();
@@ -122,6 +146,9 @@ class App {
   bool watching_ = false;
   std::chrono::steady_clock::time_point time_sent_{};
   std::vector<std::string> listed_;
+  std::string connected_device_;               // what the plug-in opened at the last connect
+  std::vector<std::string> connect_findings_;  // the query at connect, when it was not good
+  bool link_failure_told_ = false;
   std::unique_ptr<Planetarium> planetarium_;
 };
 

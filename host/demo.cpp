@@ -76,6 +76,7 @@ class Demo {
  public:
   explicit Demo(App& app) : app_(app), console_(app.console()) {}
   int Run();
+  void Tidy();
 
  private:
   bool Prepare();
@@ -111,6 +112,16 @@ class Demo {
   fs::path out_;
   fs::path config_;
 };
+
+// A folder the demo made for itself goes at the end, unless --keep.
+void Demo::Tidy() {
+  const Options& o = app_.options();
+  if (!o.out_dir.empty() || o.keep || out_.empty()) return;
+  std::error_code ec;
+  fs::remove_all(out_, ec);
+  Say("Removed the demo's folder " + out_.string() +
+      " (--keep keeps it; --out DIR writes the pictures to a folder of your own).");
+}
 
 bool Demo::Prepare() {
   const Options& o = app_.options();
@@ -437,6 +448,11 @@ int Demo::Run() {
 
 }  // namespace
 
-int RunDemo(App& app) { return Demo(app).Run(); }
+int RunDemo(App& app) {
+  Demo demo(app);
+  const int code = demo.Run();
+  demo.Tidy();
+  return code;
+}
 
 }  // namespace host

@@ -122,7 +122,7 @@ class Guide {
     const astro::Horizontal h =
         astro::EquatorialToHorizontal(p, app_.site(), astro::JulianDateNow());
     return "Az " + FormatDegrees(h.azimuth, 1) + ", Alt " + FormatDegrees(h.altitude, 1) + "; RA " +
-           FormatRa(p.ra) + ", Dec " + FormatDms(p.dec);
+           FormatRa(p.ra) + ", Dec " + FormatDms(p.dec) + " (apparent place, of date)";
   }
 
   bool PointAtReferenceAndConnect() {

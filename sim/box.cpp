@@ -249,7 +249,19 @@ void Box::HandleByte(unsigned char byte, SteadyClock::time_point arrival) {
     if (counts || status) stats_.last_query = arrival;
   }
   changed_.notify_all();
-  if (counts || status) Answer(counts, arrival);
+  if (!counts && !status) return;
+  std::function<void()> hook;
+  {
+    std::lock_guard lock(mutex_);
+    hook = before_answer_;
+  }
+  if (hook) hook();
+  Answer(counts, arrival);
+}
+
+void Box::SetBeforeAnswer(std::function<void()> hook) {
+  std::lock_guard lock(mutex_);
+  before_answer_ = std::move(hook);
 }
 
 void Box::Answer(bool counts, SteadyClock::time_point arrival) {

@@ -241,6 +241,11 @@ class Box {
   // Sets the counts for true axis angles (radians), through the axis models.
   std::pair<std::int32_t, std::int32_t> PointAxes(double first, double second);
 
+  // Called on the answering thread before each answer is formed, without the
+  // box's lock held (it may call the box): for what the answer must reflect,
+  // such as a port opened just before the query.
+  void SetBeforeAnswer(std::function<void()> hook);
+
   // ---- Counters
   Stats GetStats() const;
   void ResetStats();
@@ -278,6 +283,7 @@ class Box {
   std::string slave_path_;
   std::int32_t counts_[2] = {0, 0};
   std::string status_ = "000\r";
+  std::function<void()> before_answer_;
   bool counts_raw_set_ = false;
   std::string counts_raw_;
   bool pacing_ = true;
