@@ -523,8 +523,8 @@ bool App::ObjectCommandAt(std::uint32_t id, const std::string& name,
   const std::size_t boxes = Ws().boxes().size();
   session_.ObjectMenuCommand(static_cast<std::int32_t>(id), object ? name : "",
                              object ? apparent : astro::Equatorial{});
-  // The list and the coefficients show only in the boxes: a refusal, or the
-  // calibration's result.
+  // The list shows only in the boxes: a refusal.  The calibration's result
+  // is the plug-in's box, shown as it is; the host keeps no copy of it.
   bool refused = false;
   for (std::size_t i = boxes; i < Ws().boxes().size(); ++i) {
     const MessageBoxRecord& box = Ws().boxes()[i];
@@ -533,13 +533,6 @@ bool App::ObjectCommandAt(std::uint32_t id, const std::string& name,
                              box.caption == "Empty List";
     if (refusal_box && refusal != nullptr) *refusal = box.caption + ": " + box.text;
     refused = refused || refusal_box;
-    PointingFit fit;
-    if (box.caption == "Telecope Calibrated" &&
-        std::sscanf(box.text.c_str(), "RA: %lf RB: %lf RC: %lf DA: %lf DB: %lf DC: %lf",
-                    &fit.first[0], &fit.first[1], &fit.first[2], &fit.second[0], &fit.second[1],
-                    &fit.second[2]) == 6) {
-      fit_ = fit;
-    }
   }
   if (object && !refused && id == VL_CMD_ADD) listed_.push_back(name);
   if (object && !refused && id == VL_CMD_REMOVE) std::erase(listed_, name);
@@ -591,7 +584,8 @@ void App::Help() {
       "  remove STAR              Remove from Calibrate List\n"
       "  sight STAR               Sight Object (point the telescope at the star first)\n"
       "  calibrate                Calibrate Telescope\n"
-      "  guide [N]                guided calibration with N stars (default 4): point at the\n"
+      "  guide [N] [axes|mount]   guided calibration with N stars (default 4), with the six\n"
+      "                           coefficients or the mount model: point at the\n"
       "                           reference point, connect, sight each star, calibrate, check\n"
       "  check STAR               the error at STAR once you point the telescope at it\n"
       "  configure                the plug-in's configuration dialog\n"
@@ -724,10 +718,11 @@ void App::Wait(double seconds) {
 }
 
 bool App::Calibrated() const {
-  const PointingFit identity;
+  // What the plug-in has shown: objects on its list, or a calibration's box.
   return !listed_.empty() ||
-         !std::equal(std::begin(fit_.first), std::end(fit_.first), std::begin(identity.first)) ||
-         !std::equal(std::begin(fit_.second), std::end(fit_.second), std::begin(identity.second));
+         std::any_of(Ws().boxes().begin(), Ws().boxes().end(), [](const MessageBoxRecord& box) {
+           return box.caption == "Telecope Calibrated";
+         });
 }
 
 bool App::AskForReferencePoint() {
@@ -879,12 +874,24 @@ bool App::Execute(const std::string& raw) {
       LinkPort(rest.substr(0, gap), Trim(rest.substr(gap + 1)));
     }
   } else if (command == "guide") {
+    // guide [N] [axes|mount]
     double count = 4;
-    if (!rest.empty() &&
-        (!ParseNumber(rest, &count) || count < 2 || count > 8 || count != std::floor(count))) {
-      console_.Line("guide takes a number of calibration stars from 2 to 8, not '" + rest + "'.");
+    std::optional<bool> mount_model;
+    std::string number = rest;
+    const std::size_t gap = rest.rfind(' ');
+    const std::string last = gap == std::string::npos ? rest : rest.substr(gap + 1);
+    if (last == "mount" || last == "axes") {
+      mount_model = last == "mount";
+      number = gap == std::string::npos ? "" : Trim(rest.substr(0, gap));
+    }
+    if (!number.empty() &&
+        (!ParseNumber(number, &count) || count < 2 || count > 8 || count != std::floor(count))) {
+      console_.Line(
+          "guide takes a number of calibration stars from 2 to 8 and then axes or "
+          "mount, not '" +
+          rest + "'.");
     } else {
-      RunGuidedSession(*this, static_cast<std::size_t>(count));
+      RunGuidedSession(*this, static_cast<std::size_t>(count), mount_model);
     }
   } else if (command == "check") {
     const astro::Star* star = astro::FindStar(rest);

@@ -42,13 +42,6 @@ struct Options {
 bool ParseOptions(int argc, char** argv, Options* options, std::string* error);
 std::string UsageText();
 
-// The pointing coefficients in force, as the plug-in's result box gave them
-// (the identity until a calibration): A, B, C of each axis's quadratic.
-struct PointingFit {
-  double first[3] = {0.0, 1.0, 0.0};
-  double second[3] = {0.0, 1.0, 0.0};
-};
-
 // The host context this host hands over.
 inline constexpr std::int32_t kHostContext = 1;
 
@@ -116,7 +109,6 @@ class App {
 
   bool SavePage(const std::string& path);
 
-  const PointingFit& fit() const { return fit_; }
   // The names on the plug-in's calibration list, as this host put them there.
   const std::vector<std::string>& listed() const { return listed_; }
 
@@ -153,7 +145,6 @@ class App {
   std::optional<Report> last_report_;
   bool watching_ = false;
   std::chrono::steady_clock::time_point time_sent_{};
-  PointingFit fit_;
   std::vector<std::string> listed_;
   std::string connected_device_;               // what the plug-in opened at the last connect
   std::vector<std::string> connect_findings_;  // the query at connect, when it was not good

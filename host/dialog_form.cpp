@@ -2,7 +2,8 @@
 // laid out on a character grid (three dialog units a column, eight a row);
 // every control that takes input carries a key letter.  The person types
 //   <key> <text>   to put a text into an edit field (<key> alone empties it),
-//   <key>          to press a button or click a check box or radio button,
+//   <key>          to press a button or click a check box or radio button
+//                  (or the control's whole text, e.g. "Mount model"),
 //   ok / cancel    for the OK and Cancel buttons (cancel is also Escape),
 // and an empty line draws the form again.  Scripts feed the same lines.
 #include <algorithm>
@@ -213,9 +214,17 @@ intptr_t WindowSystem::RunDialog(const ws_DialogTemplate* tpl, ws_Handle /*owner
       continue;
     }
     DialogControl* control = nullptr;
+    bool by_text = false;
     if (input.size() == 1 || input[1] == ' ') {
       for (DialogControl& c : d->controls) {
         if (c.key != 0 && c.key == input[0]) control = &c;
+      }
+    }
+    // A button or box may also be named by its whole text ("Mount model").
+    if (control == nullptr && input.size() > 1) {
+      for (DialogControl& c : d->controls) {
+        if (c.key != 0 && c.kind != WS_CONTROL_EDIT && c.text == input)
+          control = &c, by_text = true;
       }
     }
     if (control == nullptr) {
@@ -233,7 +242,7 @@ intptr_t WindowSystem::RunDialog(const ws_DialogTemplate* tpl, ws_Handle /*owner
         continue;
       }
       control->text = text;
-    } else if (input.size() > 1) {
+    } else if (input.size() > 1 && !by_text) {
       if (console_ != nullptr) console_->Line("'" + control->text + "' takes no text.");
       continue;
     } else {

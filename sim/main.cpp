@@ -13,6 +13,7 @@
 #include <cctype>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -57,6 +58,12 @@ const char kUsage[] =
     "  --scale-error E1,E2   encoders read (1+E) times the true angle (default 0,0)\n"
     "  --zero-offset D1,D2   zero offsets of the axes, degrees (default 0,0)\n"
     "  --mount eq|aa         equatorial or alt-azimuth mount (default eq)\n"
+    "  --tilt DEG,AZ         alt-azimuth base leant DEG degrees towards azimuth AZ\n"
+    "  --polar-error ALT,AZ  equatorial polar axis ALT degrees above the pole, AZ east of it\n"
+    "  --non-perp DEG        second axis DEG degrees off square with the first\n"
+    "  --collimation DEG     tube DEG degrees off square with the second axis\n"
+    "  --counter wrap|on     counters wrap at their resolution (default) or count on\n"
+    "                        past a turn\n"
     "  --site LAT,LON        site in degrees: latitude -90 to 90, longitude -180 to 180,\n"
     "                        east positive\n"
     "                        (default 51.4769,0)\n"
@@ -400,6 +407,11 @@ int main(int argc, char** argv) {
     kScaleError,
     kZeroOffset,
     kMount,
+    kTilt,
+    kPolarError,
+    kNonPerp,
+    kCollimation,
+    kCounter,
     kSite,
     kRef,
     kConnectJd,
@@ -429,6 +441,11 @@ int main(int argc, char** argv) {
       {"scale-error", required_argument, nullptr, kScaleError},
       {"zero-offset", required_argument, nullptr, kZeroOffset},
       {"mount", required_argument, nullptr, kMount},
+      {"tilt", required_argument, nullptr, kTilt},
+      {"polar-error", required_argument, nullptr, kPolarError},
+      {"non-perp", required_argument, nullptr, kNonPerp},
+      {"collimation", required_argument, nullptr, kCollimation},
+      {"counter", required_argument, nullptr, kCounter},
       {"site", required_argument, nullptr, kSite},
       {"ref", required_argument, nullptr, kRef},
       {"connect-jd", required_argument, nullptr, kConnectJd},
@@ -543,6 +560,36 @@ int main(int argc, char** argv) {
         } else {
           return Usage("--mount wants eq or aa");
         }
+        break;
+      case kTilt:
+      case kPolarError: {
+        if (!ParsePair(optarg, a, b) || std::fabs(a) > 10) {
+          return Usage(c == kTilt ? "--tilt wants DEG,AZ with DEG within 10 degrees"
+                                  : "--polar-error wants ALT,AZ within 10 degrees");
+        }
+        if (c == kPolarError && std::fabs(b) > 10) {
+          return Usage("--polar-error wants ALT,AZ within 10 degrees");
+        }
+        dscsim::MountGeometry& g = model.geometry;
+        (c == kTilt ? g.tilt : g.polar_altitude) = a * astro::kDegree;
+        (c == kTilt ? g.tilt_azimuth : g.polar_azimuth) = b * astro::kDegree;
+        break;
+      }
+      case kNonPerp:
+      case kCollimation: {
+        char* end = nullptr;
+        const double degrees = std::strtod(optarg, &end);
+        if (end == optarg || *end != '\0' || std::fabs(degrees) > 10) {
+          return Usage(c == kNonPerp ? "--non-perp wants degrees, within 10"
+                                     : "--collimation wants degrees, within 10");
+        }
+        (c == kNonPerp ? model.geometry.non_perpendicularity : model.geometry.collimation) =
+            degrees * astro::kDegree;
+        break;
+      }
+      case kCounter:
+        if (arg != "wrap" && arg != "on") return Usage("--counter wants wrap or on");
+        model.axis1.counts_on = model.axis2.counts_on = arg == "on";
         break;
       case kSite:
         if (!ParsePair(optarg, a, b)) return Usage("--site wants LAT,LON");

@@ -160,9 +160,10 @@ TEST(CalibrationChart, StarsAndOffsetsLandWhereTheirAnglesSay) {
   EXPECT_NE(chart.At(291, 545), kChartLabel);
 }
 
-// Hours 0, 2, 4 with errors 1', 2', 1' and a limit of 1.5': the plot's top is
-// 2.2', so 1' sits at y 300, 2' at y 100 and the limit at y 200, and the
-// hours at x 70, 350 and 630.
+// Hours 0, 2, 4 with errors 1', 2', 1' and a limit of 1.5', on the
+// logarithmic scale from a quarter of the limit (0.375') to twice it (3'):
+// 1' sits at y 293, 2' at y 146 and the limit at y 207, and the hours at x
+// 70, 320 and 570.
 TEST(NightChart, PointsLinesAndTheLimitLandWhereTheirValuesSay) {
   testsupport::TempConfigDir folder;
   host::TextRenderer text;
@@ -176,10 +177,9 @@ TEST(NightChart, PointsLinesAndTheLimitLandWhereTheirValuesSay) {
     int x, y;
     Pixel colour;
   } expected[] = {
-      {70, 300, kFirstSeries},  {72, 300, kFirstSeries},       {350, 100, kFirstSeries},
-      {630, 300, kFirstSeries}, {140, 250, kFirstSeries},      {490, 200, kFirstSeries},
-      {80, 200, kChartBefore},  {76, 200, kChartGrid},         {490, 450, kChartGrid},
-      {600, 400, kChartGrid},   {600, 420, Pixel{16, 20, 40}},
+      {70, 293, kFirstSeries},  {72, 293, kFirstSeries},       {320, 146, kFirstSeries},
+      {570, 293, kFirstSeries}, {80, 207, kChartBefore},       {76, 207, Pixel{16, 20, 40}},
+      {445, 400, kChartGrid},   {600, 420, Pixel{16, 20, 40}},
   };
   for (const auto& e : expected) {
     EXPECT_EQ(chart.At(e.x, e.y), e.colour) << e.x << ", " << e.y;

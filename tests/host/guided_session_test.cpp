@@ -16,6 +16,7 @@
 #include "dsc_sim.h"
 #include "host_test_support.h"
 #include "temp_config.h"
+#include "test_blocks.h"
 
 namespace {
 
@@ -117,7 +118,7 @@ class RealBoxThroughPty : public ::testing::Test {
   // the guided session printed them.
   static std::vector<double> Residuals(const std::string& screen) {
     std::vector<double> out;
-    const std::size_t table = screen.find("Residuals of the fit at the calibration stars:");
+    const std::size_t table = screen.find("Residuals of the fit at the calibration stars (each");
     if (table == std::string::npos) return out;
     static const std::regex kResidual(R"(\n  [A-Za-z][A-Za-z ]*? +([0-9.]+)'  +[-+][0-9.]+')");
     std::smatch m;
@@ -146,8 +147,9 @@ class RealBoxThroughPty : public ::testing::Test {
 TEST_F(RealBoxThroughPty, GuidedSessionCalibratesAndChecks) {
   hosttest::Tmux tmux(Host(""), 120, 50);
   ASSERT_TRUE(tmux.started());
-  // The reference point, four stars, a check star.
-  EXPECT_EQ(FollowRequests(tmux, "Calibrated."), 6) << tmux.Screen();
+  // The reference point, four stars, the four again for their residuals, a
+  // check star.
+  EXPECT_EQ(FollowRequests(tmux, "Calibrated."), 10) << tmux.Screen();
   ASSERT_TRUE(tmux.WaitFor("Calibrated.")) << tmux.Screen();
   const std::string screen = tmux.Screen();
   EXPECT_NE(screen.find("COM1 is now " + box_.SlavePath()), std::string::npos) << screen;
@@ -175,13 +177,23 @@ TEST_F(RealBoxThroughPty, GuidedSessionCalibratesAndChecks) {
   // Again with three stars: connected already, so no reference point; the
   // earlier stars leave the list first, and the new fit is this session's.
   tmux.Type("guide 3");
-  EXPECT_EQ(FollowRequests(tmux, "Calibrated.", 2), 4) << tmux.Screen();
+  EXPECT_EQ(FollowRequests(tmux, "Calibrated.", 2), 7) << tmux.Screen();
   ASSERT_TRUE(tmux.WaitFor("> Remove from Calibrate List")) << tmux.Screen();
   const std::string again = tmux.Screen();
   EXPECT_EQ(again.find("Duplicate Object"), std::string::npos) << again;
   EXPECT_EQ(again.find("Not Found"), std::string::npos) << again;
   EXPECT_NE(again.find("(three stars: the quadratic passes through each"), std::string::npos)
       << again;
+
+  // With the mount model: the session checks the dialog's box, says so, and
+  // the plug-in's own result box is what shows of the fit.
+  EXPECT_NE(again.find("Pointing model: six coefficients"), std::string::npos) << again;
+  tmux.Type("guide 2 mount");
+  EXPECT_EQ(FollowRequests(tmux, "Calibrated.", 3), 5) << tmux.Screen();
+  const std::string mount = tmux.Screen();
+  EXPECT_NE(mount.find("Pointing model: the mount model"), std::string::npos) << mount;
+  EXPECT_NE(mount.find("Mount model fitted to 2 sighted objects."), std::string::npos) << mount;
+  EXPECT_EQ(testsupport::ProfileKey(config_.ReadProfile(), "PointModel"), "MOUNT");
   tmux.Type("quit");
 }
 

@@ -38,7 +38,8 @@ int Lines(const std::string& text) {
 }
 
 TEST(SimProgram, EachOptionMistakeIsToldOnce) {
-  for (const char* arguments : {"--frobnicate", "--res-ra", "--site 100,0", "--site 0,200"}) {
+  for (const char* arguments : {"--frobnicate", "--res-ra", "--site 100,0", "--site 0,200",
+                                "--tilt 20,0", "--polar-error 1", "--counter sideways"}) {
     const Result r = Shell(Sim() + " " + arguments);
     EXPECT_EQ(r.exit_code, 2) << arguments;
     // One line naming the mistake, one pointing at --help.
