@@ -210,15 +210,15 @@ TEST(CalibrationChart, TheScaleBarOfFineErrorsIsItsRoundStepLong) {
   }
 }
 
-// The plot's top falls on a grid line: 5' (a limit of 4', steps of 1') and
-// 12' (a limit of 9.6', still steps of 1', 1' at y 464).
-TEST(NightChart, GridLinesRunUpToAndIncludingTheTop) {
+// A grid value at the plot's top or bottom is drawn: the top is twice the
+// limit (10' a decade, 5'), the bottom a quarter of it (1').
+TEST(NightChart, GridLinesAtTheTopAndBottomAreDrawn) {
   testsupport::TempConfigDir folder;
   host::TextRenderer text;
   const struct {
     double limit;
     int grid_y;
-  } cases[] = {{4.0, 60}, {9.6, 464}};
+  } cases[] = {{5.0, 60}, {2.5, 60}, {4.0, 500}};
   for (const auto& c : cases) {
     const std::string path = (folder.Path() / "grid.png").string();
     std::string why;
