@@ -355,6 +355,20 @@ TEST_F(PlanetariumServers, StellariumClientFollowsAndSendsGotos) {
   EXPECT_EQ(host_.Quit(), 0);
 }
 
+// An LX200 client's sync where the telescope points: both coordinates taken,
+// then the name of the object synced on, never the refusal "#".
+TEST_F(PlanetariumServers, Lx200SyncAnswersTheObjectsName) {
+  const int fd = Connect(lx200_port_);
+  ASSERT_GE(fd, 0);
+  std::string ra = Ask(fd, ":GR#"), dec = Ask(fd, ":GD#");
+  ASSERT_FALSE(ra.empty() || dec.empty());
+  ra.pop_back(), dec.pop_back();
+  EXPECT_EQ(Ask(fd, ":Sr" + ra + "#:Sd" + dec + "#:CM#"), "11Vega#");
+  host_.WaitFor("Vega is on the calibration list and sighted \\(1 on the list\\)");
+  close(fd);
+  EXPECT_EQ(host_.Quit(), 0);
+}
+
 TEST_F(PlanetariumServers, ClientsThatMisbehaveBlockNothing) {
   const int silent = Connect(lx200_port_);
   const int half = Connect(lx200_port_);
