@@ -37,6 +37,9 @@ class RealBoxThroughPty : public ::testing::Test {
     setenv("VELASTRA_CLOCK", clock_.c_str(), 1);
     if (!hosttest::HaveTmux()) GTEST_SKIP() << "tmux is not installed (scripts/setup test)";
     ASSERT_TRUE(box_.Start());
+    // Unpaced: on a loaded machine a paced answer can be cut short between
+    // its bytes, and these sessions are about the sky, not the line.
+    box_.SetPacing(false);
     // A telescope with a mount error; the box and the plug-in at their defaults.
     dscsim::SkyModel model = box_.GetSkyModel();
     model.axis1.zero_offset = 0.9 * astro::kDegree;
@@ -106,7 +109,9 @@ class RealBoxThroughPty : public ::testing::Test {
           ADD_FAILURE() << "no star " << m[1] << " in: " << line;
           return answered - answered_before;
         }
-        box_.PointAt(star->ra, star->dec, now);
+        // The simulated person aims where the star is seen: its apparent place.
+        const astro::Equatorial seen = dscsim::ApparentPlace(*star, now);
+        box_.PointAt(seen.ra, seen.dec, now);
       }
       tmux.Type("");
       ++answered;
@@ -226,5 +231,31 @@ TEST_F(RealBoxThroughPty, DemoAsksForEveryPlaceAndMeasuresAgain) {
   EXPECT_TRUE(std::filesystem::exists(out / "calibration-chart.png"));
   EXPECT_TRUE(std::filesystem::exists(out / "diagnostics-page.png"));
 }
+
+// The stars the guide chooses make a sound calibration whenever the session
+// runs: one session at each hour of a day.
+class GuidedSessionHour : public RealBoxThroughPty, public ::testing::WithParamInterface<int> {
+ protected:
+  void SetUp() override {
+    char clock[32];
+    std::snprintf(clock, sizeof clock, "2026-12-09T%02d:35:00Z", GetParam());
+    StartAt(clock);
+  }
+};
+
+TEST_P(GuidedSessionHour, TheChosenStarsCalibrate) {
+  hosttest::Tmux tmux(Host(""), 120, 50);
+  ASSERT_TRUE(tmux.started());
+  EXPECT_EQ(FollowRequests(tmux, "Calibrated."), 10) << tmux.Screen();
+  ASSERT_TRUE(tmux.WaitFor("Calibrated.")) << tmux.Screen();
+  const std::string screen = tmux.Screen();
+  const std::vector<double> residuals = Residuals(screen);
+  EXPECT_EQ(residuals.size(), 4u) << screen;
+  for (const double r : residuals) EXPECT_LT(r, 8.0) << clock_ << screen;
+  EXPECT_LT(CheckError(screen), 10.0) << clock_ << screen;
+  tmux.Type("quit");
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryHour, GuidedSessionHour, ::testing::Range(0, 24));
 
 }  // namespace
