@@ -316,6 +316,19 @@ TEST(PosixSerialDefinition, ParsesTheDefinitionString) {
   EXPECT_FALSE(line.rts_enable);
 }
 
+TEST(PosixSerialDefinition, TwoDigitRatesStandForTheModeCommandsRates) {
+  // Every abbreviation, and rates that only look like one stay as they are.
+  const std::uint32_t cases[][2] = {{11, 110},  {15, 150},  {30, 300},     {60, 600},   {12, 1200},
+                                    {24, 2400}, {48, 4800}, {96, 9600},    {19, 19200}, {600, 600},
+                                    {110, 110}, {14, 14},   {38400, 38400}};
+  for (const auto& [typed, rate] : cases) {
+    plat::LineSettings line;
+    const std::string definition = "baud=" + std::to_string(typed);
+    ASSERT_TRUE(plat::SerialBuildLineSettings(definition.c_str(), line)) << definition;
+    EXPECT_EQ(line.baud, rate) << definition;
+  }
+}
+
 TEST(PosixSerialDefinition, RefusesBadDefinitionsAndChangesNothing) {
   for (const char* bad :
        {"", "   ", "baud=9600 speed=1", "baud=abc", "baud=", "baud=0", "baud=99999999999", "data=9",
