@@ -371,6 +371,7 @@ TEST_F(PosixSerial, AppliesOtherLines) {
   termios tio{};
   ASSERT_EQ(tcgetattr(slave_, &tio), 0);
   EXPECT_EQ(cfgetospeed(&tio), static_cast<speed_t>(B115200));
+  EXPECT_EQ(tio.c_cflag & CSTOPB, static_cast<tcflag_t>(CSTOPB));
   // Recent kernels keep a pseudo-terminal at 8 data bits without parity
   // whatever is asked, so character size and parity are not checked here.
   EXPECT_EQ(tio.c_iflag & (IXON | IXOFF), 0u);
