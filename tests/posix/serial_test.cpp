@@ -25,6 +25,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "platform/platform.h"
 #include "test_blocks.h"
@@ -381,6 +382,28 @@ TEST_F(PosixSerial, AppliesOtherLines) {
   line.baud = 9600;
   line.data_bits = 9;
   EXPECT_FALSE(plat::SerialSetLineSettings(port_, line));
+}
+
+TEST_F(PosixSerial, AppliesEveryStandardRate) {
+  port_ = plat::SerialOpen("COM7");
+  ASSERT_NE(port_, plat::kInvalidHandle);
+  const std::pair<std::uint32_t, speed_t> rates[] = {
+      {50, B50},           {75, B75},           {110, B110},         {134, B134},
+      {150, B150},         {200, B200},         {300, B300},         {600, B600},
+      {1200, B1200},       {1800, B1800},       {2400, B2400},       {4800, B4800},
+      {9600, B9600},       {19200, B19200},     {38400, B38400},     {57600, B57600},
+      {115200, B115200},   {230400, B230400},   {460800, B460800},   {500000, B500000},
+      {576000, B576000},   {921600, B921600},   {1000000, B1000000}, {1152000, B1152000},
+      {1500000, B1500000}, {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000},
+      {3500000, B3500000}, {4000000, B4000000}};
+  for (const auto& [baud, code] : rates) {
+    plat::LineSettings line;
+    line.baud = baud;
+    ASSERT_TRUE(plat::SerialSetLineSettings(port_, line)) << baud;
+    termios tio{};
+    ASSERT_EQ(tcgetattr(slave_, &tio), 0);
+    EXPECT_EQ(cfgetospeed(&tio), code) << baud;
+  }
 }
 
 // ---- Purge and transmit -------------------------------------------------------------
