@@ -1,12 +1,15 @@
 #include "app.h"
 
+#include <limits.h>
 #include <unistd.h>
 #include <velastra/config_dir.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -30,10 +33,63 @@ std::string Trim(std::string s) {
   return start == std::string::npos ? "" : s.substr(start);
 }
 
+// A finite decimal number and nothing else ("nan" and "inf" are no numbers).
 bool ParseNumber(const std::string& text, double* value) {
   char* end = nullptr;
   *value = std::strtod(text.c_str(), &end);
-  return end != text.c_str() && *end == '\0';
+  return end != text.c_str() && *end == '\0' && std::isfinite(*value);
+}
+
+// The longest wait or watch a command may ask for, in seconds.
+constexpr double kLongestWait = 3600.0;
+// A sighting further than this from its star is not what was meant.
+constexpr double kFarFromStar = 20.0 * astro::kDegree;
+
+// Links made for this session: the link, what it was made to name, and what
+// it named before (empty: nothing).  Plain arrays, so that a signal handler
+// can put them back with the async-signal-safe readlink, unlink and symlink.
+struct SessionLink {
+  char path[PATH_MAX];
+  char made[PATH_MAX];
+  char before[PATH_MAX];
+};
+SessionLink g_links[8];
+volatile std::sig_atomic_t g_link_count = 0;
+
+void RestoreSessionLinks() {
+  // Newest first, so that a name linked twice ends as it was at the start.
+  for (int i = g_link_count - 1; i >= 0; --i) {
+    const SessionLink& l = g_links[i];
+    char now[PATH_MAX];
+    const ssize_t n = readlink(l.path, now, sizeof now - 1);
+    if (n < 0) continue;
+    now[n] = '\0';
+    if (std::strcmp(now, l.made) != 0) continue;  // someone else's since
+    unlink(l.path);
+    if (l.before[0] != '\0') (void)!symlink(l.before, l.path);
+  }
+  g_link_count = 0;
+}
+
+extern "C" void RestoreLinksAndDie(int signal_number) {
+  RestoreSessionLinks();
+  std::signal(signal_number, SIG_DFL);
+  std::raise(signal_number);
+}
+
+void RememberSessionLink(const std::string& path, const std::string& made,
+                         const std::string& before) {
+  if (g_link_count >= static_cast<int>(std::size(g_links)) || path.size() >= PATH_MAX ||
+      made.size() >= PATH_MAX || before.size() >= PATH_MAX) {
+    return;
+  }
+  SessionLink& l = g_links[g_link_count];
+  std::snprintf(l.path, sizeof l.path, "%s", path.c_str());
+  std::snprintf(l.made, sizeof l.made, "%s", made.c_str());
+  std::snprintf(l.before, sizeof l.before, "%s", before.c_str());
+  g_link_count = g_link_count + 1;
+  // Ended by a signal, the session still puts its links back.
+  for (int sig : {SIGINT, SIGTERM, SIGHUP}) std::signal(sig, RestoreLinksAndDie);
 }
 
 }  // namespace
@@ -49,9 +105,12 @@ std::string UsageText() {
          "  --port DEVICE       a real box on DEVICE (e.g. /dev/ttyUSB0): link the profile's\n"
          "                      port to it and start the guided session; with --demo, the\n"
          "                      demo uses it instead of the simulated box\n"
-         "  --check-port COMn   say whether the port can be opened, and why not, and exit\n"
+         "  --check-port PORT   say whether the port (COM1 to COM4, a name linked in the\n"
+         "                      ports folder, or a device path) opens and its box answers,\n"
+         "                      and why not, and exit\n"
          "  --out DIR           where the demo writes its pictures and log\n"
-         "                      (default: a new folder under /tmp)\n"
+         "                      (default: a new folder under /tmp, removed at the end)\n"
+         "  --keep              keep the demo's folder under /tmp\n"
          "  --plugin PATH       the plug-in to load (default: $VELASTRA_PLUGIN, then\n"
          "                      ../lib/velastra/plugins/Controller.plug beside the program,\n"
          "                      then the build tree's)\n"
@@ -85,6 +144,10 @@ bool ParseOptions(int argc, char** argv, Options* o, std::string* error) {
         return false;
       }
       *out = argv[++i];
+      if (out->empty()) {
+        *error = "option " + arg + " needs a value, not an empty text";
+        return false;
+      }
       return true;
     };
     auto angle = [&](double* out, double limit) {
@@ -107,6 +170,8 @@ bool ParseOptions(int argc, char** argv, Options* o, std::string* error) {
       o->scripted = true;
     else if (arg == "--no-page")
       o->page_visible = false;
+    else if (arg == "--keep")
+      o->keep = true;
     else if (arg == "--port") {
       if (!value(&o->port)) return false;
     } else if (arg == "--check-port") {
@@ -192,7 +257,7 @@ App::App(const Options& options)
   planetarium_ = std::make_unique<Planetarium>(*this);
 }
 
-App::~App() = default;
+App::~App() { RestoreSessionLinks(); }
 
 std::string App::ResolvePlugin() const {
   if (!options_.plugin.empty()) return options_.plugin;
@@ -276,16 +341,29 @@ astro::Sky App::SkyNow() const {
 
 bool App::Connect() {
   SendTime();
+  // The box is asked first, the way the plug-in will ask it, so that a box
+  // that answers wrongly is told apart from one that answers well.
+  const PortCheck before = CheckPort(ProfilePort());
+  connect_findings_.clear();
+  link_failure_told_ = false;
+  if (before.verdict == PortCheck::Verdict::kBadAnswer) connect_findings_ = before.lines;
   const std::size_t boxes = Ws().boxes().size();
   session_.Connect();
   if (session_.connected()) {
     // Another program reading the device can take the box's answers.
     const PortCheck check = CheckPort(ProfilePort(), false);
+    connected_device_ = check.device;
     if (!check.holders.empty()) {
       std::string who;
       for (const std::string& h : check.holders) who += (who.empty() ? "" : ", ") + h;
       console_.Line("Note: " + check.device + " is also open in process " + who +
                     "; a program that reads it can take the box's answers.");
+    }
+    if (!connect_findings_.empty()) {
+      PortCheck told;
+      told.lines = connect_findings_;
+      told.lines.front() = "Connected, but the box's answers will not do: " + told.lines.front();
+      console_.Print(told.Text());
     }
     return true;
   }
@@ -302,10 +380,47 @@ bool App::Connect() {
 }
 
 bool App::ExplainPort(const std::string& port) {
+  if (session_.connected() && !connected_device_.empty()) {
+    const PortCheck found = CheckPort(port, false);
+    std::error_code ec;
+    if (!found.device.empty() &&
+        fs::weakly_canonical(found.device, ec) == fs::weakly_canonical(connected_device_, ec)) {
+      PortCheck told = found;
+      told.lines = {
+          (found.port.empty() ? found.device : "Port " + found.port + " is " + found.device) +
+          ": connected; this host has it open (type disconnect to free it)."};
+      console_.Print(told.Text());
+      return true;
+    }
+  }
   const PortCheck check = CheckPort(port);
   console_.Print(check.Text());
   console_.Log("port check: " + (check.lines.empty() ? std::string() : check.lines.front()));
   return check.ready();
+}
+
+void App::NoteLinkFailure(std::size_t boxes_before) {
+  if (link_failure_told_ || !session_.connected()) return;
+  for (std::size_t i = boxes_before; i < Ws().boxes().size(); ++i) {
+    const std::string& caption = Ws().boxes()[i].caption;
+    if (caption != "Write Comm Error" && caption != "Read Comm Error" &&
+        caption != "Communication Error") {
+      continue;
+    }
+    link_failure_told_ = true;
+    PortCheck told;
+    told.lines = connect_findings_;
+    if (told.lines.empty()) {
+      told.lines = {
+          "The box answered well when the link opened; is its cable still in?  To "
+          "resume after a pulled cable: disconnect, plug it in, point the telescope "
+          "at the reference point, connect."};
+    } else {
+      told.lines.front() = "When the link opened: " + told.lines.front();
+    }
+    console_.Print(told.Text());
+    return;
+  }
 }
 
 std::optional<Report> App::Tick() {
@@ -313,7 +428,9 @@ std::optional<Report> App::Tick() {
       std::chrono::steady_clock::now() - time_sent_ >= std::chrono::seconds(1)) {
     SendTime();
   }
+  const std::size_t boxes = Ws().boxes().size();
   std::optional<Report> report = session_.PeriodicUpdate();
+  NoteLinkFailure(boxes);
   if (report) {
     last_report_ = report;
     if (watching_) console_.Line("  " + DescribeReport(*report));
@@ -375,6 +492,10 @@ bool App::ObjectCommand(std::uint32_t id, const std::string& star_name) {
       return false;
     }
   }
+  if (id == VL_CMD_SIGHT && star != nullptr &&
+      !SightingMeant(star->name, SkyNow().Apparent(*star))) {
+    return false;
+  }
   // The plug-in's sky frame is the apparent place of the date.
   return ObjectCommandAt(id, star ? star->name : "",
                          star ? SkyNow().Apparent(*star) : astro::Equatorial{}, nullptr);
@@ -402,8 +523,8 @@ bool App::ObjectCommandAt(std::uint32_t id, const std::string& name,
   const std::size_t boxes = Ws().boxes().size();
   session_.ObjectMenuCommand(static_cast<std::int32_t>(id), object ? name : "",
                              object ? apparent : astro::Equatorial{});
-  // The list and the coefficients show only in the boxes: a refusal, or the
-  // calibration's result.
+  // The list shows only in the boxes: a refusal.  The calibration's result
+  // is the plug-in's box, shown as it is; the host keeps no copy of it.
   bool refused = false;
   for (std::size_t i = boxes; i < Ws().boxes().size(); ++i) {
     const MessageBoxRecord& box = Ws().boxes()[i];
@@ -412,17 +533,27 @@ bool App::ObjectCommandAt(std::uint32_t id, const std::string& name,
                              box.caption == "Empty List";
     if (refusal_box && refusal != nullptr) *refusal = box.caption + ": " + box.text;
     refused = refused || refusal_box;
-    PointingFit fit;
-    if (box.caption == "Telecope Calibrated" &&
-        std::sscanf(box.text.c_str(), "RA: %lf RB: %lf RC: %lf DA: %lf DB: %lf DC: %lf",
-                    &fit.first[0], &fit.first[1], &fit.first[2], &fit.second[0], &fit.second[1],
-                    &fit.second[2]) == 6) {
-      fit_ = fit;
-    }
   }
   if (object && !refused && id == VL_CMD_ADD) listed_.push_back(name);
   if (object && !refused && id == VL_CMD_REMOVE) std::erase(listed_, name);
   return true;
+}
+
+bool App::SightingMeant(const std::string& name, const astro::Equatorial& apparent) {
+  const auto now = session_.TelescopeObject(kHostContext);
+  if (!now) return true;
+  const double off = astro::AngularSeparation(apparent, *now);
+  if (off <= kFarFromStar) return true;
+  console_.Line("Warning: the telescope points " + FormatDegrees(off, 1) + " from " + name + " (" +
+                DescribeSky(*now) +
+                "); a sighting there would teach the calibration "
+                "that error.");
+  if (!console_.interactive()) return true;
+  console_.Print("Sight " + name + " anyway? (y: yes, Enter: no) ");
+  const std::optional<std::string> answer = console_.ReadOwnLine();
+  if (answer && (Trim(*answer) == "y" || Trim(*answer) == "yes")) return true;
+  console_.Line("Not sighted.");
+  return false;
 }
 
 bool App::SavePage(const std::string& path) {
@@ -453,7 +584,8 @@ void App::Help() {
       "  remove STAR              Remove from Calibrate List\n"
       "  sight STAR               Sight Object (point the telescope at the star first)\n"
       "  calibrate                Calibrate Telescope\n"
-      "  guide [N]                guided calibration with N stars (default 4): point at the\n"
+      "  guide [N] [axes|mount]   guided calibration with N stars (default 4), with the six\n"
+      "                           coefficients or the mount model: point at the\n"
       "                           reference point, connect, sight each star, calibrate, check\n"
       "  check STAR               the error at STAR once you point the telescope at it\n"
       "  configure                the plug-in's configuration dialog\n"
@@ -503,7 +635,8 @@ void App::Watch(double seconds) {
   console_.Line(console_.interactive() ? "Watching; press Enter to stop." : "Watching.");
   watching_ = true;
   const auto end =
-      std::chrono::steady_clock::now() + std::chrono::milliseconds(long(seconds * 1000));
+      std::chrono::steady_clock::now() +
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::duration<double>(seconds));
   while (std::chrono::steady_clock::now() < end && session_.connected()) {
     if (console_.interactive() && console_.ReadLine(kTickMilliseconds)) break;
     if (!console_.interactive()) usleep(kTickMilliseconds * 1000);
@@ -539,15 +672,108 @@ bool App::LinkPort(const std::string& name, const std::string& device) {
     return false;
   }
   const fs::path ports = fs::path(ConfigDir()) / "ports";
+  const fs::path link = ports / name;
+  const fs::path target = fs::absolute(device, ec);
   fs::create_directories(ports, ec);
-  fs::remove(ports / name, ec);
-  fs::create_symlink(fs::absolute(device, ec), ports / name, ec);
-  if (ec) {
-    console_.Line("Cannot link " + (ports / name).string() + ": " + ec.message());
+  std::string before;
+  if (fs::is_symlink(link, ec)) {
+    before = fs::read_symlink(link, ec).string();
+  } else if (fs::exists(link, ec)) {
+    console_.Line("Cannot link " + link.string() + ": it is there already and not a link.");
     return false;
   }
-  console_.Line(name + " is now " + device + " (takes effect at the next connect).");
+  fs::remove(link, ec);
+  fs::create_symlink(target, link, ec);
+  if (ec) {
+    console_.Line("Cannot link " + link.string() + ": " + ec.message());
+    return false;
+  }
+  // A pseudo-terminal gets a new number each time it is made: a link to one
+  // would later name another program's terminal.
+  const bool for_session = fs::weakly_canonical(target, ec).string().rfind("/dev/pts/", 0) == 0;
+  const std::string was = before.empty() || before == target.string() ? "" : "; it was " + before;
+  if (for_session) {
+    RememberSessionLink(link.string(), target.string(), before);
+    console_.Line(name + " is now " + device +
+                  " for this session only (a pseudo-terminal; the link goes at exit" +
+                  (before.empty() ? "" : ", and " + before + " comes back") + ").");
+  } else {
+    console_.Line(name + " is now " + device + " (takes effect at the next connect" + was + ").");
+  }
   return true;
+}
+
+void App::Wait(double seconds) {
+  const auto end =
+      std::chrono::steady_clock::now() +
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::duration<double>(seconds));
+  while (std::chrono::steady_clock::now() < end) {
+    if (console_.interactive()) {
+      if (console_.LinePending(kTickMilliseconds / 2)) break;
+    } else {
+      usleep(kTickMilliseconds * 1000 / 2);
+    }
+    Tick();
+  }
+}
+
+bool App::Calibrated() const {
+  // What the plug-in has shown: objects on its list, or a calibration's box.
+  return !listed_.empty() ||
+         std::any_of(Ws().boxes().begin(), Ws().boxes().end(), [](const MessageBoxRecord& box) {
+           return box.caption == "Telecope Calibrated";
+         });
+}
+
+bool App::AskForReferencePoint() {
+  double ra = 0.0, dec = 0.0;
+  const bool known = ParseNumber(ProfileValue("RefRA", "0.665777659788"), &ra) &&
+                     ParseNumber(ProfileValue("RefDec", "1.55817662667"), &dec);
+  console_.Line(
+      "The encoders count from where the telescope points when the link opens: point "
+      "it at the reference point" +
+      (known ? " (RA " + FormatRa(ra) + ", Dec " + FormatDms(dec) + ")" : "") + ".");
+  if (Calibrated()) {
+    console_.Line(
+        "The calibration made before is kept; it holds only if the box's counts are "
+        "zeroed there now (a box that zeroes them when the port opens does; one that "
+        "keeps them must be switched off and on there).");
+  }
+  if (!console_.interactive()) return true;
+  for (;;) {
+    console_.Print("Press Enter when it points there (n: do not connect): ");
+    const std::optional<std::string> answer = console_.ReadOwnLine();
+    const std::string a = answer ? Trim(*answer) : "n";
+    if (a.empty() || a == "y" || a == "yes") return true;
+    if (a == "n" || a == "no" || a == "q") return false;
+  }
+}
+
+void App::ReviewSettings(const std::string& resolutions_before) {
+  const std::string res_ra = ProfileValue("ResRA", "4096"),
+                    res_dec = ProfileValue("ResDec", "8192");
+  for (const std::string& r : {res_ra, res_dec}) {
+    if (std::atol(r.c_str()) == 0) {
+      console_.Line("Warning: the plug-in keeps a resolution of " + r +
+                    " counts a turn, which turns no count into an angle; configure it again.");
+    }
+  }
+  double ra = 0.0, dec = 0.0;
+  if (ParseNumber(ProfileValue("RefRA", "0"), &ra) &&
+      ParseNumber(ProfileValue("RefDec", "0"), &dec) &&
+      (ra < 0.0 || ra >= 2 * astro::kPi || std::fabs(dec) > astro::kPi / 2)) {
+    char took[128];
+    std::snprintf(took, sizeof took, "RA %.4fh, Dec %+.4f\u00b0", ra / astro::kHour,
+                  dec / astro::kDegree);
+    console_.Line("Warning: the plug-in took the reference point as " + std::string(took) +
+                  ", which is not on the sky (RA runs from 0h to 24h, Dec from -90\u00b0 to "
+                  "+90\u00b0); configure it again.");
+  }
+  if (res_ra + "," + res_dec != resolutions_before && Calibrated()) {
+    console_.Line(
+        "The resolutions changed: the calibration made before no longer fits; "
+        "calibrate again.");
+  }
 }
 
 bool App::Execute(const std::string& raw) {
@@ -564,8 +790,12 @@ bool App::Execute(const std::string& raw) {
   } else if (command == "connect") {
     if (session_.connected()) {
       console_.Line("Already connected.");
-    } else {
+    } else if (!rest.empty()) {
+      console_.Line("connect takes nothing after it.");
+    } else if (AskForReferencePoint()) {
       console_.Line(Connect() ? "Connected." : "Not connected.");
+    } else {
+      console_.Line("Not connected.");
     }
   } else if (command == "disconnect") {
     if (!session_.connected()) {
@@ -575,7 +805,9 @@ bool App::Execute(const std::string& raw) {
       console_.Line(session_.connected() ? "Still connected." : "Disconnected.");
     }
   } else if (command == "report") {
-    if (!session_.connected()) {
+    if (!rest.empty() && rest != "on" && rest != "off") {
+      console_.Line("report takes on or off (or nothing, to switch), not '" + rest + "'.");
+    } else if (!session_.connected()) {
       console_.Line("Not connected.");
     } else {
       const bool on = session_.reporting();
@@ -596,22 +828,20 @@ bool App::Execute(const std::string& raw) {
     }
   } else if (command == "watch") {
     double seconds = 10.0;
-    if (!rest.empty() && (!ParseNumber(rest, &seconds) || seconds < 0)) {
-      console_.Line("watch takes a number of seconds.");
+    if (!rest.empty() && (!ParseNumber(rest, &seconds) || seconds <= 0 || seconds > kLongestWait)) {
+      console_.Line(
+          "watch takes a number of seconds. It must be more than 0 and at most 3600, "
+          "not '" +
+          rest + "'.");
     } else {
       Watch(seconds);
     }
   } else if (command == "wait") {
     double seconds = 0.0;
-    if (!ParseNumber(rest, &seconds) || seconds < 0) {
-      console_.Line("wait takes a number of seconds.");
+    if (!ParseNumber(rest, &seconds) || seconds < 0 || seconds > kLongestWait) {
+      console_.Line("wait takes a number of seconds from 0 to 3600, not '" + rest + "'.");
     } else {
-      const auto end =
-          std::chrono::steady_clock::now() + std::chrono::milliseconds(long(seconds * 1000));
-      while (std::chrono::steady_clock::now() < end) {
-        usleep(kTickMilliseconds * 1000 / 2);
-        Tick();
-      }
+      Wait(seconds);
     }
   } else if (command == "stars") {
     double count = 10;
@@ -629,7 +859,9 @@ bool App::Execute(const std::string& raw) {
   } else if (command == "calibrate") {
     ObjectCommand(VL_CMD_CALIBRATE, "");
   } else if (command == "configure" || command == "config") {
+    const std::string before = ProfileValue("ResRA", "4096") + "," + ProfileValue("ResDec", "8192");
     session_.Configure();
+    ReviewSettings(before);
   } else if (command == "menu") {
     ShowMenus();
   } else if (command == "page") {
@@ -642,18 +874,33 @@ bool App::Execute(const std::string& raw) {
       LinkPort(rest.substr(0, gap), Trim(rest.substr(gap + 1)));
     }
   } else if (command == "guide") {
+    // guide [N] [axes|mount]
     double count = 4;
-    if (!rest.empty() &&
-        (!ParseNumber(rest, &count) || count < 2 || count > 8 || count != std::floor(count))) {
-      console_.Line("guide takes a number of calibration stars from 2 to 8, not '" + rest + "'.");
+    std::optional<bool> mount_model;
+    std::string number = rest;
+    const std::size_t gap = rest.rfind(' ');
+    const std::string last = gap == std::string::npos ? rest : rest.substr(gap + 1);
+    if (last == "mount" || last == "axes") {
+      mount_model = last == "mount";
+      number = gap == std::string::npos ? "" : Trim(rest.substr(0, gap));
+    }
+    if (!number.empty() &&
+        (!ParseNumber(number, &count) || count < 2 || count > 8 || count != std::floor(count))) {
+      console_.Line(
+          "guide takes a number of calibration stars from 2 to 8 and then axes or "
+          "mount, not '" +
+          rest + "'.");
     } else {
-      RunGuidedSession(*this, static_cast<std::size_t>(count));
+      RunGuidedSession(*this, static_cast<std::size_t>(count), mount_model);
     }
   } else if (command == "check") {
     const astro::Star* star = astro::FindStar(rest);
     if (star == nullptr) {
       console_.Line(rest.empty() ? "Name a star (try 'stars')."
                                  : "No star named '" + rest + "' in the catalogue (try 'stars').");
+    } else if (const double altitude = SkyNow().Observed(*star).altitude; altitude <= 0.0) {
+      console_.Line(std::string(star->name) + " is below the horizon now (Alt " +
+                    FormatDegrees(altitude, 1) + "): the telescope cannot point at it.");
     } else {
       CheckStar(*this, *star);
     }

@@ -27,6 +27,7 @@ struct Options {
   std::string port;        // a real box's device: the guided session, or the demo's box
   std::string check_port;  // --check-port: diagnose this port and exit
   std::string out_dir;     // the demo's pictures
+  bool keep = false;       // keep the demo's own temporary folder
   std::string config_dir;  // VELASTRA_CONFIG_DIR for this run
   std::string log;
   bool page_visible = true;
@@ -41,13 +42,6 @@ struct Options {
 bool ParseOptions(int argc, char** argv, Options* options, std::string* error);
 std::string UsageText();
 
-// The pointing coefficients in force, as the plug-in's result box gave them
-// (the identity until a calibration): A, B, C of each axis's quadratic.
-struct PointingFit {
-  double first[3] = {0.0, 1.0, 0.0};
-  double second[3] = {0.0, 1.0, 0.0};
-};
-
 // The host context this host hands over.
 inline constexpr std::int32_t kHostContext = 1;
 
@@ -56,7 +50,10 @@ class Planetarium;
 class App {
  public:
   App(const Options& options);
+  // Puts back the port links made for this session only.
   ~App();
+  App(const App&) = delete;
+  App& operator=(const App&) = delete;
 
   Console& console() { return console_; }
   Session& session() { return session_; }
@@ -88,9 +85,13 @@ class App {
   // open its port, the host says which port, which device and why after the
   // plug-in's box.  True when connected.
   bool Connect();
-  // Prints the diagnosis of a port (check-port); true when it is ready.
+  // Prints the diagnosis of a port (check-port); true when it is ready.  The
+  // port this host is connected through is said to be connected, not probed.
   bool ExplainPort(const std::string& port);
-  // Points a port name at a device in the configuration folder; true when done.
+  // Points a port name at a device in the configuration folder; true when
+  // done.  A link to a pseudo-terminal (a simulated box, whose number is
+  // given anew each time) lasts for this session only: at exit it is removed
+  // and what the name linked to before is put back.
   bool LinkPort(const std::string& name, const std::string& device);
 
   // The telescope's position in the sky right now (operation 21), with the
@@ -108,7 +109,6 @@ class App {
 
   bool SavePage(const std::string& path);
 
-  const PointingFit& fit() const { return fit_; }
   // The names on the plug-in's calibration list, as this host put them there.
   const std::vector<std::string>& listed() const { return listed_; }
 
@@ -116,6 +116,22 @@ class App {
   void Help();
   void ShowMenus();
   void Watch(double seconds);
+  // Keeps the periodic updates going for a while; a line typed ends it early
+  // (and is kept for the prompt).
+  void Wait(double seconds);
+  // Asks that the telescope point at the reference point before the link
+  // opens; false when the person would rather not connect.
+  bool AskForReferencePoint();
+  // After the configuration dialog: what the plug-in made of the settings,
+  // where they cannot be what was meant, and a calibration made stale.
+  void ReviewSettings(const std::string& resolutions_before);
+  // Says once per connection what the connect-time query found when the
+  // plug-in's link to the box fails.
+  void NoteLinkFailure(std::size_t boxes_before);
+  bool Calibrated() const;
+  // Whether a sighting of `star` is meant: warns (and asks a person) when
+  // the telescope points far from it.
+  bool SightingMeant(const std::string& name, const astro::Equatorial& apparent);
   void ListStars(int count);
   // Carries out what the person chose at a link failure box.
   void TakeLinkAction();
@@ -129,8 +145,10 @@ class App {
   std::optional<Report> last_report_;
   bool watching_ = false;
   std::chrono::steady_clock::time_point time_sent_{};
-  PointingFit fit_;
   std::vector<std::string> listed_;
+  std::string connected_device_;               // what the plug-in opened at the last connect
+  std::vector<std::string> connect_findings_;  // the query at connect, when it was not good
+  bool link_failure_told_ = false;
   std::unique_ptr<Planetarium> planetarium_;
 };
 

@@ -18,6 +18,7 @@ const Rgb kGrid{48, 56, 88};
 const Rgb kStar{255, 255, 255};
 const Rgb kBefore{255, 80, 64};
 const Rgb kAfter{80, 230, 120};
+const Rgb kAfterMount{90, 200, 255};
 const Rgb kCheck{255, 210, 0};
 const Rgb kLabel{220, 220, 230};
 
@@ -50,8 +51,9 @@ bool WriteCalibrationChart(const std::vector<ChartStar>& stars, TextRenderer& te
             false);
   text.Draw(canvas, small, 20, 40, "O catalogue place", kStar, {}, false);
   text.Draw(canvas, small, 150, 40, "x before calibration", kBefore, {}, false);
-  text.Draw(canvas, small, 300, 40, "x after calibration", kAfter, {}, false);
-  text.Draw(canvas, small, 440, 40, "yellow: further star, not calibrated on", kCheck, {}, false);
+  text.Draw(canvas, small, 150, 56, "x after, six coefficients", kAfter, {}, false);
+  text.Draw(canvas, small, 330, 56, "x after, mount model", kAfterMount, {}, false);
+  text.Draw(canvas, small, 330, 40, "yellow: further star, not calibrated on", kCheck, {}, false);
 
   if (stars.empty()) return canvas.SavePng(path, error);
 
@@ -130,13 +132,23 @@ bool WriteCalibrationChart(const std::vector<ChartStar>& stars, TextRenderer& te
               false);
     text.Draw(canvas, small, x + 10, y + 36,
               "after " + Arcmin(astro::AngularSeparation(s.catalogue, s.after)), kAfter, {}, false);
+    if (s.has_mount) {
+      Offset(s.catalogue, s.after_mount, &e, &n);
+      const int mx = x - static_cast<int>(std::lround(e * scale)),
+                my = y - static_cast<int>(std::lround(n * scale));
+      canvas.Line(x, y, mx, my, kAfterMount);
+      Cross(canvas, mx, my, kAfterMount);
+      text.Draw(canvas, small, x + 10, y + 51,
+                "mount " + Arcmin(astro::AngularSeparation(s.catalogue, s.after_mount)),
+                kAfterMount, {}, false);
+    }
   }
   return canvas.SavePng(path, error);
 }
 
 bool WriteNightChart(const std::vector<NightSeries>& stars, double limit_arcmin, TextRenderer& text,
                      const std::string& path, std::string* error) {
-  constexpr int kLeft = 70, kRight = kWidth - 170, kTopEdge = 60, kBottom = kHeight - 60;
+  constexpr int kLeft = 70, kRight = kWidth - 230, kTopEdge = 60, kBottom = kHeight - 60;
   const Rgb colours[] = {{255, 210, 0},   {80, 230, 120}, {100, 170, 255},
                          {255, 120, 200}, {255, 140, 60}, {190, 150, 255}};
   Canvas canvas(kWidth, kHeight, kBackground);
@@ -144,25 +156,31 @@ bool WriteNightChart(const std::vector<NightSeries>& stars, double limit_arcmin,
   const FontSpec small{-12, 0, "Arial"};
   text.Draw(canvas, title, 20, 14, "Pointing error through the night, after one calibration", kStar,
             {}, false);
-  double hours = 1.0, top = limit_arcmin * 1.25;
+  // Arcminutes on a logarithmic scale, so that a fit good to a count and one
+  // off by degrees show on one picture.
+  double hours = 1.0, top = limit_arcmin * 2, bottom = limit_arcmin / 4;
   for (const NightSeries& s : stars) {
     for (double h : s.hours) hours = std::max(hours, h);
-    for (double e : s.error_arcmin) top = std::max(top, e * 1.1);
+    for (double e : s.error_arcmin) top = std::max(top, e * 1.3);
   }
   auto x_of = [&](double h) { return kLeft + static_cast<int>(h / hours * (kRight - kLeft)); };
   auto y_of = [&](double e) {
-    return kBottom - static_cast<int>(std::min(e, top) / top * (kBottom - kTopEdge));
+    const double f = std::log(std::clamp(e, bottom, top) / bottom) / std::log(top / bottom);
+    return kBottom - static_cast<int>(f * (kBottom - kTopEdge));
   };
   for (int h = 0; h <= static_cast<int>(hours); ++h) {
     canvas.Line(x_of(h), kTopEdge, x_of(h), kBottom, kGrid);
     text.Draw(canvas, small, x_of(h) - 4, kBottom + 6, std::to_string(h) + "h", kLabel, {}, false);
   }
-  const double step = top > 12 ? 5.0 : top > 4 ? 1.0 : 0.5;
-  for (double e = 0; e <= top; e += step) {
-    canvas.Line(kLeft, y_of(e), kRight, y_of(e), kGrid);
-    char label[16];
-    std::snprintf(label, sizeof label, "%.1f'", e);
-    text.Draw(canvas, small, 20, y_of(e) - 7, label, kLabel, {}, false);
+  for (double decade = 0.1; decade <= top; decade *= 10) {
+    for (double m : {1.0, 2.0, 5.0}) {
+      const double e = decade * m;
+      if (e < bottom || e > top) continue;
+      canvas.Line(kLeft, y_of(e), kRight, y_of(e), kGrid);
+      char label[16];
+      std::snprintf(label, sizeof label, e < 1 ? "%.1f'" : "%.0f'", e);
+      text.Draw(canvas, small, 20, y_of(e) - 7, label, kLabel, {}, false);
+    }
   }
   for (int x = kLeft; x < kRight; x += 8) {
     canvas.Line(x, y_of(limit_arcmin), x + 4, y_of(limit_arcmin), kBefore);
@@ -173,17 +191,32 @@ bool WriteNightChart(const std::vector<NightSeries>& stars, double limit_arcmin,
   text.Draw(canvas, small, kLeft, kHeight - 24,
             "hours since calibration (simulated time); error of the reported position, arcminutes",
             kLabel, {}, false);
+  text.Draw(canvas, small, kLeft, 38, "dashed: six coefficients; solid: mount model", kLabel, {},
+            false);
+  // The same star keeps its colour in both models.
+  std::vector<std::string> names;
   for (std::size_t i = 0; i < stars.size(); ++i) {
     const NightSeries& s = stars[i];
-    const Rgb colour = colours[i % (sizeof colours / sizeof colours[0])];
+    const std::string star = s.name.substr(0, s.name.find(" ("));
+    std::size_t index = std::find(names.begin(), names.end(), star) - names.begin();
+    if (index == names.size()) names.push_back(star);
+    const Rgb colour = colours[index % (sizeof colours / sizeof colours[0])];
     for (std::size_t k = 0; k + 1 < s.hours.size(); ++k) {
-      canvas.Line(x_of(s.hours[k]), y_of(s.error_arcmin[k]), x_of(s.hours[k + 1]),
-                  y_of(s.error_arcmin[k + 1]), colour);
+      const int x0 = x_of(s.hours[k]), y0 = y_of(s.error_arcmin[k]);
+      const int x1 = x_of(s.hours[k + 1]), y1 = y_of(s.error_arcmin[k + 1]);
+      if (!s.dashed) {
+        canvas.Line(x0, y0, x1, y1, colour);
+        continue;
+      }
+      for (int d = 0; d < 4; d += 2) {  // two dashes a step
+        canvas.Line(x0 + (x1 - x0) * d / 4, y0 + (y1 - y0) * d / 4, x0 + (x1 - x0) * (d + 1) / 4,
+                    y0 + (y1 - y0) * (d + 1) / 4, colour);
+      }
     }
     for (std::size_t k = 0; k < s.hours.size(); ++k) {
-      canvas.Circle(x_of(s.hours[k]), y_of(s.error_arcmin[k]), 2, colour, true);
+      canvas.Circle(x_of(s.hours[k]), y_of(s.error_arcmin[k]), 2, colour, !s.dashed);
     }
-    text.Draw(canvas, small, kRight + 10, kTopEdge + 18 * static_cast<int>(i), s.name, colour, {},
+    text.Draw(canvas, small, kRight + 10, kTopEdge + 16 * static_cast<int>(i), s.name, colour, {},
               false);
   }
   return canvas.SavePng(path, error);

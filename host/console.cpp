@@ -61,35 +61,36 @@ std::optional<std::string> Console::ReadLine(int timeout_ms) {
   }
 }
 
-std::optional<char> Console::ReadKey() {
-  if (!pending_.empty()) {
-    const char key = pending_.front();
-    pending_.erase(0, 1);
-    return key == '\r' ? '\n' : key;
-  }
-  if (at_end_) return std::nullopt;
-  // The terminal hands over each key as it is pressed, without echo, for
-  // this one read.
+std::optional<std::string> Console::ReadOwnLine() {
+  // A line begun at the terminal sits in the terminal's own buffer until
+  // Enter; it is fetched (without waiting) so that the answer cannot join it.
   termios saved{};
-  const bool terminal = tcgetattr(STDIN_FILENO, &saved) == 0;
-  if (terminal) {
+  if (tcgetattr(STDIN_FILENO, &saved) == 0) {
     termios raw = saved;
-    raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
-    raw.c_cc[VMIN] = 1;
+    raw.c_lflag &= static_cast<tcflag_t>(~ICANON);
+    raw.c_cc[VMIN] = 0;
     raw.c_cc[VTIME] = 0;
     tcsetattr(STDIN_FILENO, TCSANOW, &raw);
+    char buffer[512];
+    for (ssize_t got; (got = read(STDIN_FILENO, buffer, sizeof buffer)) > 0;) {
+      pending_.append(buffer, static_cast<std::size_t>(got));
+    }
+    tcsetattr(STDIN_FILENO, TCSANOW, &saved);
   }
-  std::optional<char> key;
-  for (;;) {
-    char c = 0;
-    const ssize_t got = read(STDIN_FILENO, &c, 1);
-    if (got < 0 && errno == EINTR) continue;
-    if (got == 1) key = c == '\r' ? '\n' : c;
-    if (got <= 0) at_end_ = true;
-    break;
-  }
-  if (terminal) tcsetattr(STDIN_FILENO, TCSANOW, &saved);
-  return key;
+  std::string before;
+  before.swap(pending_);
+  std::optional<std::string> answer = ReadLine(-1);
+  // Whatever came after the answer's line follows what was typed before.
+  pending_ = before + pending_;
+  return answer;
+}
+
+bool Console::LinePending(int timeout_ms) {
+  if (pending_.find('\n') != std::string::npos) return true;
+  std::optional<std::string> line = ReadLine(timeout_ms);
+  if (!line) return false;
+  pending_.insert(0, *line + "\n");
+  return true;
 }
 
 void Console::Print(const std::string& text) {

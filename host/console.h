@@ -36,10 +36,17 @@ class Console {
   // A line without its newline; nothing when `timeout_ms` passed first or
   // input ended.  A negative time-out waits as long as it takes.
   std::optional<std::string> ReadLine(int timeout_ms);
-  // One key, without waiting for Enter (Enter itself reads as '\n'); nothing
-  // when input ended.
-  std::optional<char> ReadKey();
+  // A line of its own for a question that comes up while a person may be
+  // typing: what was typed before (a line begun, lines not yet run) is set
+  // aside and kept for the next ReadLine, and the answer is the next line
+  // typed.  Nothing when input ended.
+  std::optional<std::string> ReadOwnLine();
+  // What has been typed of a line not yet ended.
+  const std::string& typed() const { return pending_; }
 
+  // Whether a whole line has been typed, waiting up to `timeout_ms` for one;
+  // the line stays for the next ReadLine.
+  bool LinePending(int timeout_ms);
   void SetWaitHook(WaitHook* hook) { hook_ = hook; }
 
   void Print(const std::string& text);     // as it is

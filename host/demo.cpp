@@ -1,8 +1,10 @@
 // The demonstration.  With the simulated box: a box on a pseudo-terminal in
-// this process, with a telescope whose encoders were set up with a
-// deliberate error (zero offsets and scale errors on both axes), is linked as
-// COM1 in a configuration folder of the demo's own.  (With --port the demo
-// runs with a real box instead: guide.cpp.)
+// this process, with an alt-azimuth telescope built as real ones are (its
+// base tilted, its axes off square, its tube off its axis, its encoders off
+// scale), is linked as COM1 in a configuration folder of the demo's own.  The
+// plug-in calibrates it with both of its pointing models, switched through
+// its dialog, and the demo measures each across the sky and through a night.
+// (With --port the demo runs with a real box instead: guide.cpp.)
 #include "demo.h"
 
 #include <stdlib.h>
@@ -20,6 +22,7 @@
 #include "chart.h"
 #include "dsc_sim.h"
 #include "format.h"
+#include "guide.h"
 
 namespace host {
 namespace {
@@ -30,79 +33,39 @@ using Clock = std::chrono::steady_clock;
 constexpr std::uint32_t kCmdCalibrate = 20001;
 constexpr std::uint32_t kCmdAdd = 20002;
 constexpr std::uint32_t kCmdSight = 20004;
-constexpr int kCalibrationStars = 4;
+constexpr int kCalibrationStars = 5;
 constexpr int kResolution = 8192;
-constexpr double kSlewSeconds = 2.5;
+constexpr double kSlewSeconds = 2.0;
 constexpr int kStepMilliseconds = 100;
+constexpr int kSkyDirections = 150;
 
 // The reference point of the demo's profile (the plug-in's default).
 constexpr double kReferenceRa = 0.66577765979;
 constexpr double kReferenceDec = 1.55817662667;
 
-// The mount error the simulated telescope is built with.
+// The simulated telescope: an alt-azimuth mount with a real one's errors.
 dscsim::SkyModel ErroneousTelescope(const astro::Site& site) {
   dscsim::SkyModel model;
   model.site = site;
-  model.mount = dscsim::Mount::kEquatorial;
+  model.mount = dscsim::Mount::kAltAzimuth;
   model.ref_ra = kReferenceRa;
   model.ref_dec = kReferenceDec;
-  model.axis1.resolution = kResolution;
-  model.axis1.zero_offset = 1.2 * astro::kDegree;
-  model.axis1.scale_error = 0.015;
-  model.axis2.resolution = kResolution;
-  model.axis2.zero_offset = -0.8 * astro::kDegree;
-  model.axis2.scale_error = -0.01;
+  model.axis1 = {kResolution, 0.005, 1.2 * astro::kDegree};
+  model.axis2 = {kResolution, 0.005, -0.8 * astro::kDegree};
+  model.geometry.tilt = 1.0 * astro::kDegree;
+  model.geometry.tilt_azimuth = 200 * astro::kDegree;
+  model.geometry.non_perpendicularity = 0.3 * astro::kDegree;
+  model.geometry.collimation = 0.3 * astro::kDegree;
   return model;
 }
 
-// Bright stars well above the horizon and well apart, with right ascensions
-// within 85 degrees of the reference point's: half a turn from it the
-// right-ascension encoder's count wraps, and the telescope's error jumps by
-// its scale error there.  The window holds 0h (the reference point is near
-// 2.5h), and the calibration takes one star from each side of it when it
-// can: its catalogue angles then lie either side of 0/2π.
-std::vector<const astro::Star*> ChooseStars(const astro::Sky& sky, double ref_ra,
-                                            std::size_t count) {
-  const double window = 85 * astro::kDegree;
-  auto usable = [&](const astro::Star& star, double min_alt) {
-    const astro::Equatorial p = sky.Apparent(star);
-    return sky.Observed(p).altitude >= min_alt * astro::kDegree &&
-           std::fabs(p.dec) <= 75 * astro::kDegree &&
-           std::fabs(astro::WrapPi(p.ra - ref_ra)) <= window;
-  };
-  std::vector<const astro::Star*> best;
-  for (double min_alt : {25.0, 18.0, 10.0}) {
-    for (double min_gap : {30.0, 20.0, 12.0}) {
-      std::vector<const astro::Star*> chosen;
-      auto apart = [&](const astro::Star& star) {
-        for (const astro::Star* other : chosen) {
-          if (astro::AngularSeparation(star.position(), other->position()) <=
-              min_gap * astro::kDegree) {
-            return false;
-          }
-        }
-        return true;
-      };
-      // One star just before 0h and one just after, then the rest.
-      for (const auto& [low, high] : {std::pair{18.0, 24.0}, std::pair{0.0, 6.0}}) {
-        for (const astro::Star& star : astro::BrightStars()) {
-          const double hours = sky.Apparent(star).ra / astro::kHour;
-          if (hours >= low && hours < high && usable(star, min_alt) && apart(star)) {
-            chosen.push_back(&star);
-            break;
-          }
-        }
-      }
-      for (const astro::Star& star : astro::BrightStars()) {
-        if (chosen.size() == count) return chosen;
-        if (std::find(chosen.begin(), chosen.end(), &star) != chosen.end()) continue;
-        if (usable(star, min_alt) && apart(star)) chosen.push_back(&star);
-      }
-      if (chosen.size() == count) return chosen;
-      if (chosen.size() > best.size()) best = chosen;
-    }
-  }
-  return best;
+// Error of a reported position, arcminutes: on the horizon, as the telescope
+// sees the sky.
+double ErrorArcmin(const astro::Sky& sky, const astro::Equatorial& reported,
+                   const astro::Equatorial& truth) {
+  const astro::Horizontal a = sky.Observed(reported), b = sky.Observed(truth);
+  return astro::AngularSeparation({a.azimuth, a.altitude}, {b.azimuth, b.altitude}) /
+         astro::kArcminute;
 }
 
 // The host's clock while the demo runs through a night in simulated time.
@@ -113,6 +76,7 @@ class Demo {
  public:
   explicit Demo(App& app) : app_(app), console_(app.console()) {}
   int Run();
+  void Tidy();
 
  private:
   bool Prepare();
@@ -133,7 +97,12 @@ class Demo {
   std::optional<astro::Equatorial> Measure(const astro::Star& star);
   // Six hours in simulated time after the calibration: the error of each
   // star every ten minutes.
-  std::vector<NightSeries> SimulateNight(const std::vector<const astro::Star*>& stars);
+  std::vector<NightSeries> SimulateNight(const std::vector<const astro::Star*>& stars,
+                                         const std::string& model, bool dashed);
+  // The error of each of a grid of directions above 15 degrees, arcminutes.
+  std::vector<double> MeasureSky();
+  // Calibrates with the pointing model named; false when the plug-in did not.
+  bool CalibrateWith(bool mount_model);
   void ShowProgress(double fraction, const std::string& what);
 
   App& app_;
@@ -143,6 +112,16 @@ class Demo {
   fs::path out_;
   fs::path config_;
 };
+
+// A folder the demo made for itself goes at the end, unless --keep.
+void Demo::Tidy() {
+  const Options& o = app_.options();
+  if (!o.out_dir.empty() || o.keep || out_.empty()) return;
+  std::error_code ec;
+  fs::remove_all(out_, ec);
+  Say("Removed the demo's folder " + out_.string() +
+      " (--keep keeps it; --out DIR writes the pictures to a folder of your own).");
+}
 
 bool Demo::Prepare() {
   const Options& o = app_.options();
@@ -167,7 +146,8 @@ bool Demo::Prepare() {
   setenv("VELASTRA_CONFIG_DIR", config_.c_str(), 1);
   std::ofstream profile(config_ / "win.ini");
   profile << "[ZazuvUzarDLL]\nResRA=" << kResolution << "\nResDec=" << kResolution
-          << "\nCommPort=COM1\nRefRA=0.66577765979\nRefDec=1.55817662667\nMountType=EQ\nPCode=ON\n";
+          << "\nCommPort=COM1\nRefRA=0.66577765979\nRefDec=1.55817662667\nMountType=AA\nPCode=ON\n"
+          << "PointModel=AXES\n";
   profile.close();
   if (!profile) {
     console_.Error("cannot write the demo's profile " + (config_ / "win.ini").string());
@@ -182,8 +162,9 @@ bool Demo::Prepare() {
   box_->SetSkyModel(ErroneousTelescope(app_.site()));
   const std::string device = box_->SlavePath();
   Say("Simulated setting-circle box on " + device +
-      " (9600 baud); its telescope has a mount error: zero offsets +1.2 and -0.8 degrees,"
-      " scale errors +1.5% and -1.0%.");
+      " (9600 baud); its alt-azimuth telescope is built as real ones are: the base tilted 1"
+      " degree, the axes 0.3 degree off square, the tube 0.3 degree off its axis, the encoders"
+      " 0.5% off scale, zero offsets +1.2 and -0.8 degrees.");
   fs::remove(config_ / "ports" / "COM1", ec);
   fs::create_symlink(device, config_ / "ports" / "COM1", ec);
   if (ec) {
@@ -246,9 +227,12 @@ std::optional<astro::Equatorial> Demo::Measure(const astro::Star& star) {
   return app_.session().TelescopeObject(kHostContext);
 }
 
-std::vector<NightSeries> Demo::SimulateNight(const std::vector<const astro::Star*>& stars) {
+std::vector<NightSeries> Demo::SimulateNight(const std::vector<const astro::Star*>& stars,
+                                             const std::string& model, bool dashed) {
   std::vector<NightSeries> series;
-  for (const astro::Star* star : stars) series.push_back({star->name, {}, {}});
+  for (const astro::Star* star : stars) {
+    series.push_back({std::string(star->name) + " (" + model + ")", {}, {}, dashed});
+  }
   const astro::Site site = app_.site();
   const double start = astro::JulianDateNow();
   astro::vl::SetContextClock(kHostContext, site, &SimulatedNow, app_.options().atmosphere);
@@ -262,8 +246,7 @@ std::vector<NightSeries> Demo::SimulateNight(const std::vector<const astro::Star
       box_->PointAt(truth.ra, truth.dec, g_simulated_now);
       if (const auto reported = app_.session().TelescopeObject(kHostContext)) {
         series[i].hours.push_back(minutes / 60.0);
-        series[i].error_arcmin.push_back(astro::AngularSeparation(*reported, truth) /
-                                         astro::kArcminute);
+        series[i].error_arcmin.push_back(ErrorArcmin(sky, *reported, truth));
       }
     }
   }
@@ -273,9 +256,53 @@ std::vector<NightSeries> Demo::SimulateNight(const std::vector<const astro::Star
   return series;
 }
 
+std::vector<double> Demo::MeasureSky() {
+  std::vector<double> errors;
+  const astro::Sky sky = app_.SkyNow();
+  const double low = std::sin(15 * astro::kDegree);
+  for (int i = 0; i < kSkyDirections; ++i) {
+    const double z = low + (1.0 - low) * (i + 0.5) / kSkyDirections;
+    const astro::Horizontal h{astro::WrapTwoPi(i * astro::kPi * (3.0 - std::sqrt(5.0))),
+                              std::asin(z)};
+    const astro::Equatorial truth = sky.FromObserved(h);
+    box_->PointAt(truth.ra, truth.dec, sky.julian_date());
+    if (const auto reported = app_.session().TelescopeObject(kHostContext)) {
+      errors.push_back(ErrorArcmin(sky, *reported, truth));
+    }
+  }
+  std::sort(errors.begin(), errors.end());
+  return errors;
+}
+
+bool Demo::CalibrateWith(bool mount_model) {
+  if (!SetPointModel(app_, mount_model)) return false;
+  Say(mount_model ? "The plug-in fits the mount model (PointModel MOUNT)."
+                  : "The plug-in fits six coefficients (PointModel AXES).");
+  const std::size_t boxes_before = Ws().boxes().size();
+  app_.ObjectCommand(kCmdCalibrate, "");
+  for (std::size_t i = boxes_before; i < Ws().boxes().size(); ++i) {
+    if (Ws().boxes()[i].caption == "Telecope Calibrated") return true;
+  }
+  Say("  (the plug-in did not calibrate: see its box above)");
+  return false;
+}
+
+// Median, 95th percentile and largest of sorted errors, as text.
+std::string Summary(const std::vector<double>& sorted) {
+  if (sorted.empty()) return "no positions";
+  auto at = [&](double q) {
+    return sorted[static_cast<std::size_t>(std::lround(q * (sorted.size() - 1)))];
+  };
+  char text[96];
+  std::snprintf(text, sizeof text, "median %5.1f'  95%% %6.1f'  largest %6.1f'", at(0.5), at(0.95),
+                sorted.back());
+  return text;
+}
+
 int Demo::Run() {
   Say("velastra-host demo: the telescope controller plug-in, a setting-circle box and a"
-      " telescope with a mount error, from connecting to a calibrated telescope.");
+      " telescope with a real mount's errors, from connecting to a calibrated telescope, with"
+      " both of the plug-in's pointing models.");
   if (!Prepare()) return 1;
   if (!app_.Start()) return 1;
   Session& session = app_.session();
@@ -296,88 +323,100 @@ int Demo::Run() {
   Say(std::string("Position reports are ") + (session.reporting() ? "on." : "off."));
   Pump(2.2, "waiting for reports");
 
+  // Well spread, away from the azimuth counter's seam (half a turn from the
+  // reference point), where its scale error leaves a thin arc no model can
+  // place.
+  const double jd = astro::JulianDateNow();
+  const double reference_azimuth =
+      AxesOf({kReferenceRa, kReferenceDec}, true, app_.site(), jd).first;
   const std::vector<const astro::Star*> stars =
-      ChooseStars(app_.SkyNow(), kReferenceRa, kCalibrationStars + 1);
-  if (stars.size() < 4) {
+      ChooseCalibrationStars(app_.site(), jd, true, reference_azimuth, kCalibrationStars);
+  const std::vector<const astro::Star*> further =
+      ChooseCalibrationStars(app_.site(), jd, true, reference_azimuth, 1, stars);
+  if (stars.size() < 4 || further.empty()) {
     console_.Error("too few bright stars are above the horizon at this site just now");
     return 1;
   }
-  const std::size_t calibration_count = stars.size() - 1;
   std::vector<ChartStar> chart;
 
-  Step("Add and sight " + std::to_string(calibration_count) +
+  Step("Add and sight " + std::to_string(stars.size()) +
        " calibration stars (object menu: Add to Calibrate List, Sight Object)");
-  for (std::size_t i = 0; i < calibration_count; ++i) {
-    const astro::Star& star = *stars[i];
-    MoveTo(star);
-    Pump(1.1, "settling on " + std::string(star.name));
-    ChartStar entry{star.name, ApparentNow(star), {}, {}, false};
-    if (const auto before = Measure(star)) entry.before = *before;
-    app_.ObjectCommand(kCmdAdd, star.name);
-    if (box_) PointSimulatedAt(ApparentNow(star));
-    app_.ObjectCommand(kCmdSight, star.name);
+  for (const astro::Star* star : stars) {
+    MoveTo(*star);
+    Pump(0.6, "settling on " + std::string(star->name));
+    ChartStar entry{star->name, ApparentNow(*star), {}, {}, false};
+    if (const auto before = Measure(*star)) entry.before = *before;
+    app_.ObjectCommand(kCmdAdd, star->name);
+    if (box_) PointSimulatedAt(ApparentNow(*star));
+    app_.ObjectCommand(kCmdSight, star->name);
     Say("  reported " + app_.DescribeSky(entry.before) + "; off by " +
         FormatArcmin(astro::AngularSeparation(entry.catalogue, entry.before)));
     chart.push_back(entry);
   }
-
-  const astro::Star& check = *stars.back();
+  const astro::Star& check = *further.front();
   Step("A further star before calibration: " + std::string(check.name));
   MoveTo(check);
   ChartStar check_entry{check.name, ApparentNow(check), {}, {}, true};
   if (const auto before = Measure(check)) check_entry.before = *before;
   Say("  reported " + app_.DescribeSky(check_entry.before) + "; off by " +
       FormatArcmin(astro::AngularSeparation(check_entry.catalogue, check_entry.before)));
-
-  Step("Calibrate (object menu: Calibrate Telescope)");
-  const std::size_t boxes_before = Ws().boxes().size();
-  app_.ObjectCommand(kCmdCalibrate, "");
-  if (Ws().boxes().size() == boxes_before) Say("  (the plug-in showed no result box)");
-
-  Step("The same stars after calibration");
-  if (const auto after = Measure(check)) check_entry.after = *after;
-  for (std::size_t i = 0; i < calibration_count; ++i) {
-    if (const auto after = Measure(*stars[i])) chart[i].after = *after;
-  }
   chart.push_back(check_entry);
+  std::vector<const astro::Star*> measured = stars;
+  measured.push_back(&check);
+
+  // Each model in turn: calibrate, then every star, the sky and the night.
+  std::vector<double> sky_axes, sky_mount;
+  std::vector<NightSeries> night;
+  bool have_mount = false;
+  for (const bool mount_model : {false, true}) {
+    Step(mount_model ? "Calibrate with the mount model (the dialog's \"Mount model\" box)"
+                     : "Calibrate with the six coefficients (object menu: Calibrate Telescope)");
+    if (!CalibrateWith(mount_model)) continue;
+    for (std::size_t i = 0; i < chart.size(); ++i) {
+      if (const auto after = Measure(*measured[i])) {
+        (mount_model ? chart[i].after_mount : chart[i].after) = *after;
+        chart[i].has_mount = chart[i].has_mount || mount_model;
+      }
+    }
+    (mount_model ? sky_mount : sky_axes) = MeasureSky();
+    have_mount = have_mount || mount_model;
+    if (box_) {
+      const std::vector<NightSeries> n =
+          SimulateNight(measured, mount_model ? "mount model" : "six coefficients", !mount_model);
+      night.insert(night.end(), n.begin(), n.end());
+    }
+  }
   Pump(1.1, "reporting");
   Say("");
-  // The right ascensions show which stars lie either side of 0h: their
-  // angles straddle 0/2π, and the calibration fits them on one branch.
-  Say("  star            RA     error before   error after");
-  const ChartStar* early = nullptr;
-  const ChartStar* late = nullptr;
+  Say("  star          error before   six coefficients   mount model");
   for (const ChartStar& s : chart) {
-    if (s.check) continue;
-    if (s.catalogue.ra < astro::kPi && early == nullptr) early = &s;
-    if (s.catalogue.ra >= astro::kPi && late == nullptr) late = &s;
-  }
-  for (const ChartStar& s : chart) {
-    char line[160];
-    std::snprintf(line, sizeof line, "  %-12s  %5.2fh  %12s  %12s%s", s.name.c_str(),
-                  s.catalogue.ra / astro::kHour,
+    const std::string mount =
+        s.has_mount ? FormatArcmin(astro::AngularSeparation(s.catalogue, s.after_mount)) : "-";
+    char line[200];
+    std::snprintf(line, sizeof line, "  %-12s  %12s  %17s  %12s%s", s.name.c_str(),
                   FormatArcmin(astro::AngularSeparation(s.catalogue, s.before)).c_str(),
                   FormatArcmin(astro::AngularSeparation(s.catalogue, s.after)).c_str(),
-                  s.check ? "   (not a calibration star)" : "");
+                  mount.c_str(), s.check ? "   (not a calibration star)" : "");
     Say(line);
   }
-  if (early != nullptr && late != nullptr) {
-    Say("  " + late->name + " and " + early->name +
-        " lie either side of 0h: one calibration across the wrap of right ascension.");
-  }
-
-  std::vector<NightSeries> night;
+  Say("");
+  Say("  Across the sky above 15 degrees (" + std::to_string(kSkyDirections) + " directions):");
+  Say("    six coefficients: " + Summary(sky_axes));
+  if (have_mount) Say("    mount model:      " + Summary(sky_mount));
   if (box_) {
-    Step("Six hours of the night in simulated time, the calibration unchanged");
-    night = SimulateNight(stars);
+    Say("");
+    Say("  Six hours of the night in simulated time, each calibration unchanged:");
     for (const NightSeries& s : night) {
       double worst = 0.0;
       for (double e : s.error_arcmin) worst = std::max(worst, e);
-      char line[128];
-      std::snprintf(line, sizeof line, "  %-12s  worst error %5.1f' over %zu checks",
+      char line[160];
+      std::snprintf(line, sizeof line, "    %-30s  worst error %6.1f' over %zu checks",
                     s.name.c_str(), worst, s.error_arcmin.size());
       Say(line);
     }
+    Say("  A star crossing the south meridian crosses the azimuth counter's seam, half a turn"
+        " from the reference point: there the counter's 0.5% scale error leaves an arc where"
+        " one count stands for two places, and no model can place the telescope.");
   }
 
   Step("Pictures");
@@ -409,6 +448,11 @@ int Demo::Run() {
 
 }  // namespace
 
-int RunDemo(App& app) { return Demo(app).Run(); }
+int RunDemo(App& app) {
+  Demo demo(app);
+  const int code = demo.Run();
+  demo.Tidy();
+  return code;
+}
 
 }  // namespace host

@@ -2,7 +2,8 @@
 // laid out on a character grid (three dialog units a column, eight a row);
 // every control that takes input carries a key letter.  The person types
 //   <key> <text>   to put a text into an edit field (<key> alone empties it),
-//   <key>          to press a button or click a check box or radio button,
+//   <key>          to press a button or click a check box or radio button
+//                  (or the control's whole text, e.g. "Mount model"),
 //   ok / cancel    for the OK and Cancel buttons (cancel is also Escape),
 // and an empty line draws the form again.  Scripts feed the same lines.
 #include <algorithm>
@@ -115,6 +116,29 @@ std::string Render(const Dialog& dialog) {
 constexpr const char* kFormHelp =
     "  <key> <text> sets a field; <key> clicks or empties; ok; cancel; Enter redraws\n";
 
+// The configuration dialog's resolution fields (1000, 1001) take a whole
+// number of counts a turn.  The plug-in reads them as unsigned numbers and
+// keeps 0 for anything else, which turns no count into an angle, so the form
+// refuses such a text and says why; nothing: the text is fine.
+std::string Refusal(const Dialog& dialog, const DialogControl& control, const std::string& text) {
+  if (dialog.caption.rfind("Configure Telescope", 0) != 0 ||
+      (control.id != 1000 && control.id != 1001)) {
+    return "";
+  }
+  const std::size_t start = text.find_first_not_of(' ');
+  const std::size_t end = text.find_last_not_of(' ');
+  const std::string digits = start == std::string::npos ? "" : text.substr(start, end - start + 1);
+  const bool number =
+      !digits.empty() && digits.find_first_not_of("0123456789") == std::string::npos;
+  if (number && digits.size() <= 10 && std::stoull(digits) >= 1 &&
+      std::stoull(digits) <= 2147483647ull) {
+    return "";
+  }
+  return "A resolution is a whole number of counts a turn, from 1 to 2147483647, in digits "
+         "alone (Invert counts the other way), not '" +
+         text + "'; the field keeps " + (control.text.empty() ? "nothing" : control.text) + ".";
+}
+
 }  // namespace
 
 intptr_t WindowSystem::RunDialog(const ws_DialogTemplate* tpl, ws_Handle /*owner*/,
@@ -190,9 +214,17 @@ intptr_t WindowSystem::RunDialog(const ws_DialogTemplate* tpl, ws_Handle /*owner
       continue;
     }
     DialogControl* control = nullptr;
+    bool by_text = false;
     if (input.size() == 1 || input[1] == ' ') {
       for (DialogControl& c : d->controls) {
         if (c.key != 0 && c.key == input[0]) control = &c;
+      }
+    }
+    // A button or box may also be named by its whole text ("Mount model").
+    if (control == nullptr && input.size() > 1) {
+      for (DialogControl& c : d->controls) {
+        if (c.key != 0 && c.kind != WS_CONTROL_EDIT && c.text == input)
+          control = &c, by_text = true;
       }
     }
     if (control == nullptr) {
@@ -203,8 +235,14 @@ intptr_t WindowSystem::RunDialog(const ws_DialogTemplate* tpl, ws_Handle /*owner
       continue;
     }
     if (control->kind == WS_CONTROL_EDIT) {
-      control->text = input.size() > 2 ? input.substr(2) : "";
-    } else if (input.size() > 1) {
+      const std::string text = input.size() > 2 ? input.substr(2) : "";
+      const std::string refusal = Refusal(*d, *control, text);
+      if (!refusal.empty()) {
+        if (console_ != nullptr) console_->Line(refusal);
+        continue;
+      }
+      control->text = text;
+    } else if (input.size() > 1 && !by_text) {
       if (console_ != nullptr) console_->Line("'" + control->text + "' takes no text.");
       continue;
     } else {

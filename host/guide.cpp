@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -56,34 +57,6 @@ astro::Equatorial ReferencePoint() {
   return {ProfileNumber("RefRA", kDefaultRefRa), ProfileNumber("RefDec", kDefaultRefDec)};
 }
 
-// The angle x whose correction A x^2 + B x + C gives `v` (a whole turn away
-// for a first axis, which the plug-in brings into [0, 2 pi]); the root
-// nearest `v`.
-double Uncorrect(const double (&k)[3], double v, bool first_axis) {
-  double best = v, distance = HUGE_VAL;
-  for (int turn = first_axis ? -1 : 0; turn <= (first_axis ? 1 : 0); ++turn) {
-    const double t = v + turn * astro::kTwoPi;
-    double roots[2];
-    int n = 0;
-    if (std::fabs(k[0]) < 1e-12) {
-      if (std::fabs(k[1]) > 1e-12) roots[n++] = (t - k[2]) / k[1];
-    } else {
-      const double disc = k[1] * k[1] - 4 * k[0] * (k[2] - t);
-      if (disc < 0) continue;
-      const double q = -0.5 * (k[1] + std::copysign(std::sqrt(disc), k[1]));
-      roots[n++] = q / k[0];
-      if (q != 0) roots[n++] = (k[2] - t) / q;
-    }
-    for (int i = 0; i < n; ++i) {
-      if (first_axis && (roots[i] < -1e-9 || roots[i] > astro::kTwoPi + 1e-9)) continue;
-      if (std::fabs(roots[i] - t) < distance) distance = std::fabs(roots[i] - t), best = roots[i];
-    }
-  }
-  return best;
-}
-
-double Correct(const double (&k)[3], double x) { return (k[0] * x) * x + k[1] * x + k[2]; }
-
 // Great-circle angle between two axis pairs (longitude, latitude alike).
 double Separation(const AxisPair& a, const AxisPair& b) {
   return astro::AngularSeparation({a.first, a.second}, {b.first, b.second});
@@ -106,7 +79,7 @@ std::string FormatSpan(double low, double high, bool alt_azimuth, bool first) {
 struct Sighting {
   const astro::Star* star = nullptr;
   AxisPair catalogue;  // what the fit aims at, at the time of sighting
-  AxisPair encoder;    // the uncorrected angles the plug-in recorded
+  AxisPair reported_axes;
   astro::Equatorial reported;
   double julian_date = 0.0;
 };
@@ -149,7 +122,7 @@ class Guide {
     const astro::Horizontal h =
         astro::EquatorialToHorizontal(p, app_.site(), astro::JulianDateNow());
     return "Az " + FormatDegrees(h.azimuth, 1) + ", Alt " + FormatDegrees(h.altitude, 1) + "; RA " +
-           FormatRa(p.ra) + ", Dec " + FormatDms(p.dec);
+           FormatRa(p.ra) + ", Dec " + FormatDms(p.dec) + " (apparent place, of date)";
   }
 
   bool PointAtReferenceAndConnect() {
@@ -205,8 +178,11 @@ class Guide {
     if (outside > 0.5) {
       console_.Line("Warning: " + std::string(share) +
                     " of the sky above 15\u00b0 lies outside that span.  There the fit "
-                    "extrapolates, and a quadratic extrapolates badly: expect large errors "
-                    "outside it, or sight stars further apart.");
+                    "extrapolates" +
+                    (MountModelInForce() ? ": expect larger errors outside it"
+                                         : ", and a quadratic extrapolates badly: expect large "
+                                           "errors outside it") +
+                    ", or sight stars further apart.");
     }
   }
 
@@ -228,9 +204,7 @@ class Guide {
     s.reported = *reported;
     s.catalogue = AxesOf(ApparentOf(star, app_.site(), s.julian_date), alt_azimuth_, app_.site(),
                          s.julian_date);
-    const AxisPair seen = AxesOf(*reported, alt_azimuth_, app_.site(), s.julian_date);
-    const PointingFit& fit = app_.fit();
-    s.encoder = {Uncorrect(fit.first, seen.first, true), Uncorrect(fit.second, seen.second, false)};
+    s.reported_axes = AxesOf(*reported, alt_azimuth_, app_.site(), s.julian_date);
     return s;
   }
 
@@ -267,31 +241,54 @@ class Guide {
     return false;
   }
 
-  // Each calibration star's residual: where the new fit puts its sighted
-  // encoder angles, against where the star is.
-  void ShowResiduals() {
+  // Each calibration star's residual, measured: the person points at each
+  // again and the plug-in reports where the calibrated telescope points.
+  // The host keeps no copy of the plug-in's model; what it shows of the
+  // calibration is the plug-in's own box and these positions.  False when
+  // stopped.
+  bool MeasureResiduals() {
+    std::vector<Sighting> again;
+    for (const Sighting& first : sightings_) {
+      Answer answer;
+      std::optional<Sighting> s = Measure(*first.star, "Point the telescope again at", &answer);
+      if (answer == Answer::kStop) return false;
+      if (s) again.push_back(*s);
+    }
     const char* first = alt_azimuth_ ? "Az" : "RA";
     const char* second = alt_azimuth_ ? "Alt" : "Dec";
     char head[128];
     std::snprintf(head, sizeof head, "  %-12s  %9s  %10s  %10s", "star", "residual", first, second);
-    console_.Line("Residuals of the fit at the calibration stars:");
+    console_.Line("Residuals of the fit at the calibration stars (each pointed at again):");
     console_.Line(head);
-    const PointingFit& fit = app_.fit();
-    for (const Sighting& s : sightings_) {
-      const AxisPair fitted{astro::WrapTwoPi(Correct(fit.first, s.encoder.first)),
-                            Correct(fit.second, s.encoder.second)};
-      const double d1 = astro::WrapPi(fitted.first - s.catalogue.first) *
+    for (const Sighting& s : again) {
+      const double d1 = astro::WrapPi(s.reported_axes.first - s.catalogue.first) *
                         std::cos(s.catalogue.second) / astro::kArcminute;
-      const double d2 = (fitted.second - s.catalogue.second) / astro::kArcminute;
+      const double d2 = (s.reported_axes.second - s.catalogue.second) / astro::kArcminute;
       char line[160];
       std::snprintf(line, sizeof line, "  %-12s  %8.1f'  %+9.1f'  %+9.1f'", s.star->name,
-                    Separation(fitted, s.catalogue) / astro::kArcminute, d1, d2);
+                    Separation(s.reported_axes, s.catalogue) / astro::kArcminute, d1, d2);
       console_.Line(line);
     }
-    if (sightings_.size() == 3) {
+    if (sightings_.size() == 3 && !MountModelInForce()) {
       console_.Line(
-          "  (three stars: the quadratic passes through each, so these are 0 and "
-          "say nothing of the error elsewhere)");
+          "  (three stars: the quadratic passes through each, so these show the encoders' "
+          "steps and your pointing, and say nothing of the error elsewhere)");
+    }
+    return true;
+  }
+
+  // Says which pointing model the plug-in fits, and offers the other.
+  void DescribeModel() {
+    if (MountModelInForce()) {
+      console_.Line(
+          "Pointing model: the mount model (PointModel MOUNT: a rotation of the mount's axes, "
+          "their mechanical errors and the encoders' scales).  'guide N axes' fits six "
+          "coefficients instead.");
+    } else {
+      console_.Line(
+          "Pointing model: six coefficients, a quadratic per axis (PointModel AXES).  'guide N "
+          "mount' fits the mount model instead: a tilted base or a polar axis off the pole, axes "
+          "off square and collimation.");
     }
   }
 
@@ -306,9 +303,11 @@ class Guide {
     return s;
   }
 
-  bool Run(std::size_t count) {
+  bool Run(std::size_t count, std::optional<bool> mount_model) {
     console_.Line("\n== Guided session: calibrate the telescope with " + std::to_string(count) +
                   " stars (" + (alt_azimuth_ ? "alt-azimuth" : "equatorial") + " mount)");
+    if (mount_model && !SetPointModel(app_, *mount_model)) return false;
+    DescribeModel();
     if (!PointAtReferenceAndConnect()) return false;
     const std::vector<const astro::Star*> stars = Choose(count);
     if (stars.size() < 2) {
@@ -326,8 +325,7 @@ class Guide {
     // this session's sightings alone.
     const std::vector<std::string> earlier = app_.listed();
     for (const std::string& name : earlier) app_.ObjectCommand(kCmdRemove, name);
-    if (!SightAll(stars) || !Calibrate()) return false;
-    ShowResiduals();
+    if (!SightAll(stars) || !Calibrate() || !MeasureResiduals()) return false;
     const std::vector<const astro::Star*> check = Choose(1, stars);
     if (!check.empty()) {
       Answer answer;
@@ -413,8 +411,8 @@ int Guide::Demo() {
   }
 
   console_.Line("\n== Calibrate (object menu: Calibrate Telescope)");
+  DescribeModel();
   if (!Calibrate()) return 1;
-  ShowResiduals();
 
   console_.Line("\n== The same stars after calibration: point at each again");
   std::vector<bool> pointed(chart.size(), false);
@@ -544,7 +542,31 @@ double SkyOutsideSpan(std::span<const astro::Star* const> stars, const astro::Si
   return up == 0 ? 1.0 : 1.0 - static_cast<double>(inside) / up;
 }
 
-bool RunGuidedSession(App& app, std::size_t star_count) { return Guide(app).Run(star_count); }
+bool RunGuidedSession(App& app, std::size_t star_count, std::optional<bool> mount_model) {
+  return Guide(app).Run(star_count, mount_model);
+}
+
+bool MountModelInForce() {
+  std::string value = ProfileValue("PointModel", "AXES");
+  for (char& c : value) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return value == "MOUNT";
+}
+
+bool SetPointModel(App& app, bool mount_model) {
+  if (MountModelInForce() == mount_model) return true;
+  // Through the plug-in's own dialog, as a person would: its "Mount model"
+  // check box, then OK, which saves the settings to the profile.
+  app.console().Line(std::string("Configure: ") + (mount_model ? "check" : "clear") +
+                     " \"Mount model\" and press OK.");
+  Ws().QueueDialogInput({"Mount model", "ok"});
+  app.session().Configure();
+  Ws().QueueDialogInput({});
+  if (MountModelInForce() == mount_model) return true;
+  app.console().Line(
+      "The plug-in's dialog did not set the pointing model (it offers no \"Mount "
+      "model\" box, or it was not saved).");
+  return false;
+}
 
 void CheckStar(App& app, const astro::Star& star) {
   if (!app.session().connected()) {

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstddef>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -54,7 +55,16 @@ double SkyOutsideSpan(std::span<const astro::Star* const> stars, const astro::Si
 // connected), choose `star_count` stars, sight each, calibrate, show each
 // star's residual and the error at a check star.  False when it stopped
 // early.
-bool RunGuidedSession(App& app, std::size_t star_count);
+// With `mount_model` set, the plug-in's pointing model is first switched to
+// the mount model (true) or the six coefficients (false) through its dialog.
+bool RunGuidedSession(App& app, std::size_t star_count,
+                      std::optional<bool> mount_model = std::nullopt);
+// Whether the profile names the mount model (PointModel MOUNT) for the
+// plug-in to fit, rather than the six coefficients (AXES, the default).
+bool MountModelInForce();
+// Switches the plug-in's pointing model through its configuration dialog
+// (its "Mount model" check box, then OK); true when it is in force after.
+bool SetPointModel(App& app, bool mount_model);
 // The error at a star the person points the telescope at.
 void CheckStar(App& app, const astro::Star& star);
 // The demonstration with the real box of --port; the exit code.

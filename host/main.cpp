@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (options.version) {
-    std::printf("velastra-host %s (host interface version %d)\n", VELASTRA_HOST_VERSION,
+    std::printf("velastra-host %s (Linux host ABI version %d)\n", VELASTRA_HOST_VERSION,
                 VELASTRA_HOST_ABI_VERSION);
     return 0;
   }

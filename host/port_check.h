@@ -11,15 +11,16 @@ namespace host {
 
 struct PortCheck {
   enum class Verdict {
-    kReady,         // it opens and nobody holds it locked
+    kReady,         // it opens, nobody holds it locked, and the box answers as it should
     kNoDevice,      // no link, a link to nothing, or a device that is not there
     kNotSerial,     // the path names something that is not a character device
     kNoPermission,  // the device refuses this user
     kInUse,         // another program holds it
     kOther,         // any other failure of open()
+    kBadAnswer,     // it opens, but the box's answer is missing, short, slow or malformed
   };
   Verdict verdict = Verdict::kOther;
-  std::string port;                  // "COM1"
+  std::string port;                  // "COM1"; empty for a device no port links to
   std::string link;                  // the ports/ link followed, or empty
   std::string device;                // the device path the port stands for
   std::vector<std::string> holders;  // other processes with the device open: "1234 (cat)"
@@ -30,9 +31,13 @@ struct PortCheck {
   std::string Text() const;
 };
 
-// Diagnoses `port` (cut to four characters, as the plug-in stores it).
-// Without `probe` the device is not opened: only found, with the other
-// programs that hold it (for a port this process has open itself).
+// Diagnoses `port`: a port name as typed (COM1 to COM4, the dialog's, or a
+// name with a link in the ports folder; never cut), or a device path, for
+// which the check names the port that links to it.  With `probe` the device
+// is opened as the plug-in opens it and the box is asked "Q" (and "P" when
+// the profile has the status on); ready only when it answered as the plug-in
+// reads it.  Without `probe` the device is not opened: only found, with the
+// other programs that hold it (for a port this process has open itself).
 PortCheck CheckPort(const std::string& port, bool probe = true);
 
 // A key of the plug-in's section in the profile of the configuration folder,

@@ -85,28 +85,32 @@ int WindowSystem::ShowMessageBox(ws_Handle /*owner*/, const char* text, const ch
   if (!console_->interactive()) return WS_IDOK;
   const bool link_failure = box.caption == "Write Comm Error" || box.caption == "Read Comm Error" ||
                             box.caption == "Communication Error";
-  if (!link_failure) {
-    console_->Print("Press Enter for OK. ");
-    console_->ReadLine(-1);
-    return WS_IDOK;
-  }
-  console_->Print("Enter: OK   s: OK, then stop position reports   d: OK, then disconnect ");
+  // The answer comes from a line of its own: keys typed before the box came
+  // up are kept for the prompt, never taken as the answer.
   for (;;) {
-    const std::optional<char> key = console_->ReadKey();
-    if (!key || *key == '\n' || *key == 0x1B) break;
-    if (*key == 's' || *key == 'S') {
+    console_->Print(link_failure ? "Enter: OK   s: OK, then stop position reports   d: OK, then "
+                                   "disconnect (then Enter) "
+                                 : "Press Enter for OK. ");
+    const std::optional<std::string> line = console_->ReadOwnLine();
+    const std::string answer = line ? *line : "";
+    if (!line || answer.empty() || !link_failure) break;
+    if (answer == "s" || answer == "S") {
       link_action_ = LinkAction::kStopReports;
       break;
     }
-    if (*key == 'd' || *key == 'D') {
+    if (answer == "d" || answer == "D") {
       link_action_ = LinkAction::kDisconnect;
       break;
     }
   }
-  console_->Print("\n");
-  console_->Log(link_action_ == LinkAction::kStopReports  ? "link failure: stop reports"
-                : link_action_ == LinkAction::kDisconnect ? "link failure: disconnect"
-                                                          : "link failure: OK");
+  if (!console_->typed().empty()) {
+    console_->Print("(kept what you had typed, go on: " + console_->typed() + ")\n");
+  }
+  if (link_failure) {
+    console_->Log(link_action_ == LinkAction::kStopReports  ? "link failure: stop reports"
+                  : link_action_ == LinkAction::kDisconnect ? "link failure: disconnect"
+                                                            : "link failure: OK");
+  }
   return WS_IDOK;
 }
 

@@ -249,7 +249,19 @@ void Box::HandleByte(unsigned char byte, SteadyClock::time_point arrival) {
     if (counts || status) stats_.last_query = arrival;
   }
   changed_.notify_all();
-  if (counts || status) Answer(counts, arrival);
+  if (!counts && !status) return;
+  std::function<void()> hook;
+  {
+    std::lock_guard lock(mutex_);
+    hook = before_answer_;
+  }
+  if (hook) hook();
+  Answer(counts, arrival);
+}
+
+void Box::SetBeforeAnswer(std::function<void()> hook) {
+  std::lock_guard lock(mutex_);
+  before_answer_ = std::move(hook);
 }
 
 void Box::Answer(bool counts, SteadyClock::time_point arrival) {
@@ -463,6 +475,7 @@ void Box::SetAnswerDelay(int milliseconds) {
 void Box::SetSkyModel(const SkyModel& model) {
   std::lock_guard lock(mutex_);
   model_ = model;
+  turned_ = {};
 }
 
 SkyModel Box::GetSkyModel() const {
@@ -473,11 +486,12 @@ SkyModel Box::GetSkyModel() const {
 void Box::SetConnectTime(double julian_date) {
   std::lock_guard lock(mutex_);
   model_.connect_julian_date = julian_date;
+  turned_ = {};
 }
 
 std::pair<std::int32_t, std::int32_t> Box::PointAt(double ra, double dec, double julian_date) {
   std::lock_guard lock(mutex_);
-  const auto counts = CountsFor(model_, ra, dec, julian_date);
+  const auto counts = CountsFor(model_, ra, dec, julian_date, &turned_);
   counts_[0] = counts.first;
   counts_[1] = counts.second;
   return counts;
@@ -487,6 +501,7 @@ std::pair<std::int32_t, std::int32_t> Box::PointAxes(double first, double second
   std::lock_guard lock(mutex_);
   counts_[0] = CountsForAngle(first, model_.axis1);
   counts_[1] = CountsForAngle(second, model_.axis2);
+  turned_ = {first, second};
   return {counts_[0], counts_[1]};
 }
 

@@ -47,24 +47,50 @@ bool IsFlowControlByte(unsigned char c);
 
 // One encoder axis.  A true axis angle t (radians) reads
 //   counts = round((t + zero_offset) * (1 + scale_error) * resolution / 2pi)
-// kept within (-|resolution|/2, |resolution|/2] by whole turns and clamped to
-// what five digits carry.  A negative resolution counts the other way.
+// clamped to what five digits carry.  A negative resolution counts the other
+// way.  A counter that wraps at its resolution keeps its counts within
+// (-|resolution|/2, |resolution|/2] by whole turns: with a scale error the
+// raw counts of one turn span (1 + scale_error) turns' worth, so a thin arc
+// at its seam, half a turn from its zero and scale_error of a turn wide,
+// reads counts that also stand for places on the other side of the seam.
+// A counter that counts on past a turn keeps counting (t is then the whole
+// angle turned since connecting, more than half a turn included).
 struct AxisModel {
   std::int32_t resolution = 4096;
   double scale_error = 0.0;
   double zero_offset = 0.0;
+  bool counts_on = false;
 };
 std::int32_t CountsForAngle(double angle, const AxisModel& axis);
 
 enum class Mount { kEquatorial = 0, kAltAzimuth = 1 };
 
+// How the mount is built, as opposed to how its encoders count.  All angles
+// are radians.  The mount's first axis is its azimuth axis (alt-azimuth) or
+// its polar axis (equatorial); the second axis turns on the first; the tube
+// turns on the second.
+//   alt-azimuth: the base is tilted: its azimuth axis leans `tilt` from the
+//     zenith towards the real-world azimuth `tilt_azimuth`;
+//   equatorial: its polar axis stands `polar_altitude` higher than the
+//     celestial pole and `polar_azimuth` east of it;
+//   both: the second axis is `non_perpendicularity` off square with the
+//     first, and the tube `collimation` off square with the second axis.
+struct MountGeometry {
+  double tilt = 0.0;
+  double tilt_azimuth = 0.0;
+  double polar_altitude = 0.0;
+  double polar_azimuth = 0.0;
+  double non_perpendicularity = 0.0;
+  double collimation = 0.0;
+};
+
 // The telescope on the sky.  When the plug-in connected (connect_julian_date)
 // the telescope pointed at the reference point (ref_ra, ref_dec) and both
 // encoders read 0.  Sky positions are apparent places of the date (the
 // host's sky frame).  An equatorial mount's polar axis stands on the pole of
-// the date and its circles read hour angle (from the apparent sidereal time)
-// and declination; an alt-azimuth mount's read the observed place, refracted
-// by `atmosphere`.
+// the date (unless `geometry` moves it) and its circles read hour angle (from
+// the apparent sidereal time) and declination; an alt-azimuth mount's read
+// the observed place, refracted by `atmosphere`.
 struct SkyModel {
   astro::Site site{51.4769 * astro::kDegree, 0.0};
   Mount mount = Mount::kEquatorial;
@@ -75,26 +101,47 @@ struct SkyModel {
   // The plug-in's profile defaults: 4096 and 8192 counts a turn.
   AxisModel axis1{4096};
   AxisModel axis2{8192};
+  MountGeometry geometry;
 };
 
 // The true angles the two axes have turned through since connecting, with
-// the telescope aimed at (ra, dec) at `julian_date`:
+// the telescope aimed at (ra, dec) at `julian_date`: the axis angles that
+// aim the tube there (MountAxes) less those that aimed it at the reference
+// point at connect, the first in [-pi, pi).  On a mount without errors:
 //   equatorial:    axis 1 = hour angle of the reference at connect
-//                           - hour angle of the target now, in [-pi, pi)
+//                           - hour angle of the target now
 //                  axis 2 = dec - ref_dec
 //   alt-azimuth:   axis 1 = azimuth(target, now) - azimuth(reference, connect),
-//                           real-world observed azimuths, in [-pi, pi)
+//                           real-world observed azimuths
 //                  axis 2 = altitude(target, now) - altitude(reference, connect)
 struct AxisAngles {
   double first = 0.0;
   double second = 0.0;
 };
 AxisAngles TrueAxisAngles(const SkyModel& model, double ra, double dec, double julian_date);
+
+// The mount's base frame: the horizon (x north, y east, z zenith) for an
+// alt-azimuth mount; for an equatorial one the frame that turns with the
+// Earth (x on the equator at hour angle 0, y at hour angle -6h, z the
+// celestial pole of the date).  The direction of a sky position in it: the
+// observed (refracted) place on the horizon, the hour angle and declination
+// of the apparent place on the equator.
+astro::Vector BaseDirection(const SkyModel& model, double ra, double dec, double julian_date);
+// Where the tube points in the base frame with the axes at these angles: the
+// mount's forward geometry, axes turned by the errors of model.geometry.
+astro::Vector TubeDirection(const SkyModel& model, double first, double second);
+// The axis angles that aim the tube along a base-frame direction: the exact
+// inverse of TubeDirection (the second axis within +-pi/2; a direction the
+// tube cannot reach gets the nearest it can).
+AxisAngles MountAxes(const SkyModel& model, const astro::Vector& base);
 // A catalogue star's apparent place at a time: where the model aims for it.
 astro::Equatorial ApparentPlace(const astro::Star& star, double julian_date);
 // The counts a real box would give with the telescope aimed there.
+// `turned`, when given, holds the axis angles of the last aim (0, 0 at
+// connect) and gets the new ones: a counter that counts on follows the
+// telescope the short way round from there.
 std::pair<std::int32_t, std::int32_t> CountsFor(const SkyModel& model, double ra, double dec,
-                                                double julian_date);
+                                                double julian_date, AxisAngles* turned = nullptr);
 
 // ---- The box ---------------------------------------------------------------
 
@@ -194,6 +241,11 @@ class Box {
   // Sets the counts for true axis angles (radians), through the axis models.
   std::pair<std::int32_t, std::int32_t> PointAxes(double first, double second);
 
+  // Called on the answering thread before each answer is formed, without the
+  // box's lock held (it may call the box): for what the answer must reflect,
+  // such as a port opened just before the query.
+  void SetBeforeAnswer(std::function<void()> hook);
+
   // ---- Counters
   Stats GetStats() const;
   void ResetStats();
@@ -231,11 +283,13 @@ class Box {
   std::string slave_path_;
   std::int32_t counts_[2] = {0, 0};
   std::string status_ = "000\r";
+  std::function<void()> before_answer_;
   bool counts_raw_set_ = false;
   std::string counts_raw_;
   bool pacing_ = true;
   Faults faults_;
   SkyModel model_;
+  AxisAngles turned_;  // the axis angles of the last aim, for counters that count on
   Stats stats_;
   Request request_ = Request::kNone;
   bool request_done_ = false;

@@ -5,6 +5,7 @@
 #include <getopt.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/inotify.h>
 #include <sys/signalfd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,11 +13,13 @@
 #include <cctype>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <mutex>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -55,6 +58,12 @@ const char kUsage[] =
     "  --scale-error E1,E2   encoders read (1+E) times the true angle (default 0,0)\n"
     "  --zero-offset D1,D2   zero offsets of the axes, degrees (default 0,0)\n"
     "  --mount eq|aa         equatorial or alt-azimuth mount (default eq)\n"
+    "  --tilt DEG,AZ         alt-azimuth base leant DEG degrees towards azimuth AZ\n"
+    "  --polar-error ALT,AZ  equatorial polar axis ALT degrees above the pole, AZ east of it\n"
+    "  --non-perp DEG        second axis DEG degrees off square with the first\n"
+    "  --collimation DEG     tube DEG degrees off square with the second axis\n"
+    "  --counter wrap|on     counters wrap at their resolution (default) or count on\n"
+    "                        past a turn\n"
     "  --site LAT,LON        site in degrees: latitude -90 to 90, longitude -180 to 180,\n"
     "                        east positive\n"
     "                        (default 51.4769,0)\n"
@@ -66,7 +75,11 @@ const char kUsage[] =
     "  --track               keep the counts on the --point target as the sky turns\n"
     "Other:\n"
     "  --link PATH           make PATH a symbolic link to the slave device (removed at exit);\n"
-    "                        a missing folder on the way is created\n"
+    "                        PATH must not exist, and its folder must (a missing ports/\n"
+    "                        inside an existing folder is made)\n"
+    "  --zero-on-open        the counts start from 0 each time a program opens the port\n"
+    "                        (a box that zeroes when its port opens; by default the box\n"
+    "                        keeps its counts, as one does that counts from power-on)\n"
     "  --no-commands         do not read commands from standard input\n"
     "  -h, --help            show this text\n"
     "  --version             show the version\n"
@@ -129,33 +142,63 @@ std::optional<astro::Equatorial> ParsePosition(const std::string& text) {
   return std::nullopt;
 }
 
+// The --link path: made when the box is plugged in, removed when it is
+// pulled or the program ends.  The program touches nothing it did not make:
+// a path that exists already (a person's own link COM1 -> /dev/ttyUSB0, a
+// file) is refused, and the link is removed only while it still points
+// where it was made to point.
 struct Link {
   std::string path;
   std::string target;
 
+  // Whether the path's folder may hold the link; a reason when it may not.
+  // The folder must exist.  Only a folder named "ports" is made, and only
+  // inside a folder that exists (a fresh configuration folder's ports/); a
+  // folder at the root of the file system is refused, as "$DIR/ports/COM1"
+  // gives with DIR unset.
+  static bool FolderFits(const std::filesystem::path& folder, std::string* reason) {
+    std::error_code ec;
+    const std::filesystem::path parent = folder.parent_path();
+    if (folder.empty() || folder == folder.root_path()) {
+      *reason = "names no folder (was a variable before the slash empty?)";
+      return false;
+    }
+    if (std::filesystem::is_directory(folder, ec)) return true;
+    if (folder.filename() != "ports" || parent.empty() || parent == parent.root_path() ||
+        !std::filesystem::is_directory(parent, ec)) {
+      *reason = "lies in " + folder.string() +
+                ", which does not exist (only a folder ports/ is made, inside a "
+                "configuration folder that exists)";
+      return false;
+    }
+    std::filesystem::create_directory(folder, ec);
+    if (ec) {
+      *reason = "cannot have its folder " + folder.string() + " made: " + ec.message();
+      return false;
+    }
+    return true;
+  }
+
   bool Make(const std::string& to) {
     if (path.empty()) return true;
     Remove();
-    // A folder on the way (a fresh configuration folder's ports/) is made.
+    std::string reason;
     const std::filesystem::path folder = std::filesystem::path(path).parent_path();
-    std::error_code ec;
-    if (!folder.empty() && !std::filesystem::is_directory(folder, ec)) {
-      std::filesystem::create_directories(folder, ec);
-      if (ec) {
-        std::fprintf(stderr, "dsc-sim: cannot make the folder %s for the link %s: %s\n",
-                     folder.c_str(), path.c_str(), ec.message().c_str());
-        return false;
-      }
+    if (!FolderFits(folder, &reason)) {
+      std::fprintf(stderr, "dsc-sim: the link %s %s; not made\n", path.c_str(), reason.c_str());
+      return false;
     }
-    // A link left behind by an earlier run is replaced; anything else is not
-    // ours to touch.
     struct stat st {};
     if (::lstat(path.c_str(), &st) == 0) {
-      if (!S_ISLNK(st.st_mode)) {
-        std::fprintf(stderr, "dsc-sim: %s exists and is not a link; not replaced\n", path.c_str());
-        return false;
-      }
-      ::unlink(path.c_str());
+      char buffer[512];
+      const ssize_t n =
+          S_ISLNK(st.st_mode) ? ::readlink(path.c_str(), buffer, sizeof buffer - 1) : -1;
+      buffer[n > 0 ? n : 0] = '\0';
+      std::fprintf(stderr,
+                   "dsc-sim: %s exists already (%s%s) and is not replaced; remove it yourself "
+                   "or give --link another name\n",
+                   path.c_str(), S_ISLNK(st.st_mode) ? "a link to " : "not a link", buffer);
+      return false;
     }
     if (::symlink(to.c_str(), path.c_str()) != 0) {
       std::fprintf(stderr, "dsc-sim: cannot link %s -> %s: %s\n", path.c_str(), to.c_str(),
@@ -198,6 +241,43 @@ struct Program {
 
   void Track() {
     if (tracking && target) box->PointAt(target->ra, target->dec, astro::JulianDateNow());
+  }
+
+  // With zero_on_open, each open of the slave device (seen through inotify)
+  // zeroes the counts where the telescope points: the model's reference
+  // point becomes that place, now.
+  int watch_fd = -1;
+  bool zero_on_open = false;
+  void WatchOpens() {
+    if (!zero_on_open) return;
+    std::lock_guard lock(opens);
+    if (watch_fd < 0) watch_fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    const std::string path = box->SlavePath();
+    if (watch_fd >= 0 && !path.empty()) inotify_add_watch(watch_fd, path.c_str(), IN_OPEN);
+  }
+  void Zero() {
+    const double now = astro::JulianDateNow();
+    if (target) {
+      dscsim::SkyModel model = box->GetSkyModel();
+      model.ref_ra = target->ra;
+      model.ref_dec = target->dec;
+      model.connect_julian_date = now;
+      box->SetSkyModel(model);
+      box->PointAt(target->ra, target->dec, now);
+    } else {
+      box->SetCounts(0, 0);
+    }
+  }
+  // Runs on the box's answering thread (before each answer) and on the main
+  // thread; `opens` keeps the two apart.
+  std::mutex opens;
+  void TakeOpens() {
+    std::lock_guard lock(opens);
+    if (watch_fd < 0) return;
+    alignas(inotify_event) char buffer[4096];
+    bool opened = false;
+    while (::read(watch_fd, buffer, sizeof buffer) > 0) opened = true;
+    if (opened) Zero();
   }
 
   void Command(const std::string& line) {
@@ -254,10 +334,12 @@ struct Program {
       std::string error;
       if (!box->Replug(&error)) return (void)std::fprintf(stderr, "dsc-sim: %s\n", error.c_str());
       Announce();
+      WatchOpens();
     } else if (word == "connect") {
       box->SetConnectTime(astro::JulianDateNow());
       Track();
     } else if (word == "point") {
+      std::lock_guard lock(opens);  // the answering thread reads the target
       std::string rest;
       std::getline(in, rest);
       rest.erase(0, rest.find_first_not_of(' '));
@@ -325,6 +407,11 @@ int main(int argc, char** argv) {
     kScaleError,
     kZeroOffset,
     kMount,
+    kTilt,
+    kPolarError,
+    kNonPerp,
+    kCollimation,
+    kCounter,
     kSite,
     kRef,
     kConnectJd,
@@ -332,6 +419,7 @@ int main(int argc, char** argv) {
     kTrack,
     kLink,
     kNoCommands,
+    kZeroOnOpen,
     kVersion,
   };
   static const option kOptions[] = {
@@ -353,6 +441,11 @@ int main(int argc, char** argv) {
       {"scale-error", required_argument, nullptr, kScaleError},
       {"zero-offset", required_argument, nullptr, kZeroOffset},
       {"mount", required_argument, nullptr, kMount},
+      {"tilt", required_argument, nullptr, kTilt},
+      {"polar-error", required_argument, nullptr, kPolarError},
+      {"non-perp", required_argument, nullptr, kNonPerp},
+      {"collimation", required_argument, nullptr, kCollimation},
+      {"counter", required_argument, nullptr, kCounter},
       {"site", required_argument, nullptr, kSite},
       {"ref", required_argument, nullptr, kRef},
       {"connect-jd", required_argument, nullptr, kConnectJd},
@@ -360,6 +453,7 @@ int main(int argc, char** argv) {
       {"track", no_argument, nullptr, kTrack},
       {"link", required_argument, nullptr, kLink},
       {"no-commands", no_argument, nullptr, kNoCommands},
+      {"zero-on-open", no_argument, nullptr, kZeroOnOpen},
       {"help", no_argument, nullptr, 'h'},
       {"version", no_argument, nullptr, kVersion},
       {nullptr, 0, nullptr, 0},
@@ -376,6 +470,7 @@ int main(int argc, char** argv) {
   long unplug_after = -1;
   bool track = false;
   bool commands = true;
+  bool zero_on_open = false;
   std::string link_path;
 
   // getopt_long stays quiet: each mistake is told once, below.
@@ -466,6 +561,36 @@ int main(int argc, char** argv) {
           return Usage("--mount wants eq or aa");
         }
         break;
+      case kTilt:
+      case kPolarError: {
+        if (!ParsePair(optarg, a, b) || std::fabs(a) > 10) {
+          return Usage(c == kTilt ? "--tilt wants DEG,AZ with DEG within 10 degrees"
+                                  : "--polar-error wants ALT,AZ within 10 degrees");
+        }
+        if (c == kPolarError && std::fabs(b) > 10) {
+          return Usage("--polar-error wants ALT,AZ within 10 degrees");
+        }
+        dscsim::MountGeometry& g = model.geometry;
+        (c == kTilt ? g.tilt : g.polar_altitude) = a * astro::kDegree;
+        (c == kTilt ? g.tilt_azimuth : g.polar_azimuth) = b * astro::kDegree;
+        break;
+      }
+      case kNonPerp:
+      case kCollimation: {
+        char* end = nullptr;
+        const double degrees = std::strtod(optarg, &end);
+        if (end == optarg || *end != '\0' || std::fabs(degrees) > 10) {
+          return Usage(c == kNonPerp ? "--non-perp wants degrees, within 10"
+                                     : "--collimation wants degrees, within 10");
+        }
+        (c == kNonPerp ? model.geometry.non_perpendicularity : model.geometry.collimation) =
+            degrees * astro::kDegree;
+        break;
+      }
+      case kCounter:
+        if (arg != "wrap" && arg != "on") return Usage("--counter wants wrap or on");
+        model.axis1.counts_on = model.axis2.counts_on = arg == "on";
+        break;
       case kSite:
         if (!ParsePair(optarg, a, b)) return Usage("--site wants LAT,LON");
         if (a < -90 || a > 90 || b < -180 || b > 180) {
@@ -501,6 +626,9 @@ int main(int argc, char** argv) {
         break;
       case kNoCommands:
         commands = false;
+        break;
+      case kZeroOnOpen:
+        zero_on_open = true;
         break;
       default:
         return Usage((std::string("unknown option '") + argv[optind - 1] + "'").c_str());
@@ -541,19 +669,24 @@ int main(int argc, char** argv) {
   program.link.path = link_path;
   program.target = point;
   program.tracking = track && point.has_value();
+  program.zero_on_open = zero_on_open;
+  if (zero_on_open) box.SetBeforeAnswer([&program] { program.TakeOpens(); });
   if (point) box.PointAt(point->ra, point->dec, astro::JulianDateNow());
   if (!program.Announce()) {
     // Without its link the box would answer where nobody looks for it.
     box.Stop();
     return 1;
   }
+  program.WatchOpens();
 
   const auto started = std::chrono::steady_clock::now();
   std::string pending;
   bool stdin_open = commands;
   while (!program.quit) {
-    pollfd fds[2] = {{signal_fd, POLLIN, 0}, {stdin_open ? 0 : -1, POLLIN, 0}};
-    ::poll(fds, 2, 200);
+    pollfd fds[3] = {
+        {signal_fd, POLLIN, 0}, {stdin_open ? 0 : -1, POLLIN, 0}, {program.watch_fd, POLLIN, 0}};
+    ::poll(fds, 3, 200);
+    if (fds[2].revents & POLLIN) program.TakeOpens();
     if (fds[0].revents & POLLIN) break;
     if (fds[1].revents & (POLLIN | POLLHUP)) {
       char buffer[512];

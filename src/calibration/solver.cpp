@@ -81,20 +81,27 @@ FitOutcome FitAxis(const PointTable& points, int n, AxisFit& fit) {
 // stand, and the cut lies in that gap); otherwise the points below the cut
 // move up a turn, catalogue angle with encoder angle, so that objects either
 // side of 0/2π (near 0h, or near north) sit side by side.
-double PutOnOneBranch(PointTable& points, int n) {
-  int order[kCalibrationCapacity + 1] = {};
+// Every catalogue angle taken within half a turn of its encoder angle plus
+// the differences' circular mean; false when an angle is not finite.
+bool UnwrapAboutEncoder(PointTable& points, int n) {
   double sine = 0.0, cosine = 0.0;
   for (int i = 1; i <= n; ++i) {
-    if (!std::isfinite(points.x[i]) || !std::isfinite(points.y[i])) return 0.0;  // refused
+    if (!std::isfinite(points.x[i]) || !std::isfinite(points.y[i])) return false;  // refused
     sine += std::sin(points.y[i] - points.x[i]);
     cosine += std::cos(points.y[i] - points.x[i]);
-    order[i - 1] = i;
   }
   const double zero = std::atan2(sine, cosine);
   for (int i = 1; i <= n; ++i) {
     const double turns = std::nearbyint((points.y[i] - points.x[i] - zero) / kTwoPi);
     if (turns != 0.0) points.y[i] -= kTwoPi * turns;
   }
+  return true;
+}
+
+double PutOnOneBranch(PointTable& points, int n) {
+  int order[kCalibrationCapacity + 1] = {};
+  if (!UnwrapAboutEncoder(points, n)) return 0.0;
+  for (int i = 1; i <= n; ++i) order[i - 1] = i;
   if (n < 1) return 0.0;
   auto by_angle = [&](int a, int b) { return points.x[a] < points.x[b]; };
   std::sort(order, order + n, by_angle);
@@ -415,15 +422,28 @@ void CalibrateTelescope() {
   // axis, which the sky turns past, so a correction fitted this way holds
   // all night.  With no drift (sightings right after connecting) the angles
   // are the recorded ones.
+  //
+  // When every object was sighted with the box's counts, the first axis is
+  // fitted on the reference plus the angle the counter turned through, as
+  // the box counted it: continuous wherever the counter wraps, so that a
+  // scale error leaves no jump between objects either side of that wrap
+  // (the circle cut in the widest gap between the objects would put one).
   AxisFit first, second;
   PointingBranch branch;
+  bool counted = n > 0;
+  for (int i = 0; i < n; ++i) counted = counted && list.entries[i].counted != 0;
   for (int i = 1; i <= n; ++i) {
     const CalibrationEntry& e = list.entries[i - 1];
     const double drift = alt_azimuth ? 0.0 : e.drift;
-    points1.x[i] = drift != 0.0 ? e.encoder1 - drift : e.encoder1;
+    points1.x[i] = counted ? e.ref1 + e.turned1 : drift != 0.0 ? e.encoder1 - drift : e.encoder1;
     points1.y[i] = drift != 0.0 ? e.catalogue1 - drift : e.catalogue1;
   }
-  branch.cut1 = PutOnOneBranch(points1, n);
+  if (counted) {
+    UnwrapAboutEncoder(points1, n);
+    branch.counted1 = 1;
+  } else {
+    branch.cut1 = PutOnOneBranch(points1, n);
+  }
   switch (FitAxis(points1, n, first)) {
     case FitOutcome::kFitted:
       break;
@@ -450,8 +470,6 @@ void CalibrateTelescope() {
 
   // The fit is judged against the configured encoders when every object was
   // sighted with the box's counts.
-  bool counted = true;
-  for (int i = 0; i < n; ++i) counted = counted && list.entries[i].counted != 0;
   char warnings[kBoxTextSize] = {};
   if (counted) {
     const AxisCheck check1 = CheckAxis(points1, n, first);

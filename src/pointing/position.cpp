@@ -23,8 +23,12 @@ double OnBranch(double a, double cut) {
 void CorrectByAxes(const PluginState& state, const EncoderRecord& record, double drift,
                    double& first, double& second) {
   const PointingCoefficients& c = state.pointing;
+  const Settings& s = state.settings;
+  const double reference1 = s.MountType == kAltAzimuth ? s.HorizonAz : s.RefRA;
   const double x =
-      OnBranch(drift != 0.0 ? record.angle1 - drift : record.angle1, state.branch.cut1);
+      state.branch.counted1 != 0
+          ? reference1 + record.count1 * state.RadPerCountRA
+          : OnBranch(drift != 0.0 ? record.angle1 - drift : record.angle1, state.branch.cut1);
   const double y = OnBranch(record.angle2, state.branch.cut2);
   first = (c.RA * x) * x + c.RB * x + c.RC;
   second = (c.DA * y) * y + c.DB * y + c.DC;

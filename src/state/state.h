@@ -101,6 +101,11 @@ struct PointingCoefficients {
 struct PointingBranch {
   double cut1 = 0.0;
   double cut2 = -kPi;
+  // 1 when the first axis was fitted on the angle its counter turned
+  // through from the reference, as the box counted it, rather than on the
+  // circle cut at cut1: the counts run on without a jump wherever the
+  // counter's own wrap lies.
+  std::int32_t counted1 = 0;
 };
 
 inline constexpr double RadiansPerCount(std::int32_t resolution) {

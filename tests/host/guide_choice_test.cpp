@@ -107,3 +107,82 @@ TEST(CalibrationChart, TheScaleBarShowsLargeAndSmallErrors) {
 }
 
 }  // namespace
+
+namespace {
+
+using Pixel = hosttest::Picture::Pixel;
+const Pixel kChartStar{255, 255, 255}, kChartBefore{255, 80, 64}, kChartAfter{80, 230, 120},
+    kChartGrid{48, 56, 88}, kChartLabel{220, 220, 230}, kFirstSeries{255, 210, 0};
+
+// Two stars 0.2 rad apart in both axes: the first at the chart's right top
+// (710, 110), the second at its left bottom (90, 410); 12' before
+// calibration is the longest offset, drawn 60 pixels long (5 pixels an
+// arcminute), and the scale bar is 10', 50 pixels.
+TEST(CalibrationChart, StarsAndOffsetsLandWhereTheirAnglesSay) {
+  testsupport::TempConfigDir folder;
+  host::TextRenderer text;
+  const astro::Equatorial a{1.0, 0.5}, b{1.2, 0.3};
+  const double arcmin = astro::kArcminute;
+  const std::vector<host::ChartStar> stars{
+      {"A", a, {a.ra, a.dec + 12 * arcmin}, {a.ra - 2 * arcmin / std::cos(a.dec), a.dec}, false},
+      {"B", b, {b.ra, b.dec - 5 * arcmin}, b, true}};
+  const std::string path = (folder.Path() / "chart.png").string();
+  std::string why;
+  ASSERT_TRUE(host::WriteCalibrationChart(stars, text, path, &why)) << why;
+  const hosttest::Picture chart = hosttest::ReadPng(path);
+  ASSERT_TRUE(chart.ok());
+  const struct {
+    int x, y;
+    Pixel colour;
+  } expected[] = {
+      {705, 110, kChartStar},
+      {710, 115, kChartStar},  // the first star's circle
+      {710, 80, kChartBefore},
+      {710, 51, kChartBefore},  // 12' north, 60 pixels up
+      {708, 48, kChartBefore},
+      {706, 46, kChartBefore},  // its cross
+      {718, 110, kChartAfter},
+      {720, 110, kChartAfter},  // 2' west after: 10 pixels right
+      {90, 425, kChartBefore},
+      {90, 435, kChartBefore},        // 5' south of the second: 25 down
+      {95, 410, Pixel{255, 210, 0}},  // a further star's circle is yellow
+      {710, 300, kChartGrid},
+      {400, 192, kChartGrid},  // grid lines
+      {289, 545, kChartLabel},
+      {290, 541, kChartLabel},  // the 10' bar: 50 pixels from x = 240
+      {240, 541, kChartLabel},
+      {710, 40, Pixel{16, 20, 40}},
+  };
+  for (const auto& e : expected) {
+    EXPECT_EQ(chart.At(e.x, e.y), e.colour) << e.x << ", " << e.y;
+  }
+  EXPECT_NE(chart.At(291, 545), kChartLabel);
+}
+
+// Hours 0, 2, 4 with errors 1', 2', 1' and a limit of 1.5', on the
+// logarithmic scale from a quarter of the limit (0.375') to twice it (3'):
+// 1' sits at y 293, 2' at y 146 and the limit at y 207, and the hours at x
+// 70, 320 and 570.
+TEST(NightChart, PointsLinesAndTheLimitLandWhereTheirValuesSay) {
+  testsupport::TempConfigDir folder;
+  host::TextRenderer text;
+  const std::vector<host::NightSeries> series{{"S", {0.0, 2.0, 4.0}, {1.0, 2.0, 1.0}}};
+  const std::string path = (folder.Path() / "night.png").string();
+  std::string why;
+  ASSERT_TRUE(host::WriteNightChart(series, 1.5, text, path, &why)) << why;
+  const hosttest::Picture chart = hosttest::ReadPng(path);
+  ASSERT_TRUE(chart.ok());
+  const struct {
+    int x, y;
+    Pixel colour;
+  } expected[] = {
+      {70, 293, kFirstSeries},  {72, 293, kFirstSeries},       {320, 146, kFirstSeries},
+      {570, 293, kFirstSeries}, {80, 207, kChartBefore},       {76, 207, Pixel{16, 20, 40}},
+      {445, 400, kChartGrid},   {600, 420, Pixel{16, 20, 40}},
+  };
+  for (const auto& e : expected) {
+    EXPECT_EQ(chart.At(e.x, e.y), e.colour) << e.x << ", " << e.y;
+  }
+}
+
+}  // namespace

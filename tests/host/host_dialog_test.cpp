@@ -126,6 +126,8 @@ TEST(HostDialogForm, AMessageBoxWaitsForThePersonAtATerminal) {
   ASSERT_TRUE(tmux.started());
   ASSERT_TRUE(tmux.WaitFor("velastra>")) << tmux.Screen();
   tmux.Type("connect");
+  ASSERT_TRUE(tmux.WaitFor("Press Enter when it points there")) << tmux.Screen();
+  tmux.Type("");
   ASSERT_TRUE(tmux.WaitFor("Press Enter for OK.")) << tmux.Screen();
   EXPECT_FALSE(Has(tmux.Screen(), "Not connected.")) << "the box waits for the person";
   tmux.Type("");
@@ -146,6 +148,8 @@ TEST(HostLinkFailure, OneKeyAtTheBoxStopsReportsOrDisconnects) {
     ASSERT_TRUE(tmux.started());
     ASSERT_TRUE(tmux.WaitFor("velastra>")) << tmux.Screen();
     tmux.Type("connect");
+    ASSERT_TRUE(tmux.WaitFor("Press Enter when it points there")) << tmux.Screen();
+    tmux.Type("");
     tmux.Type("report on");
     ASSERT_TRUE(tmux.WaitFor("Position reports are on.")) << tmux.Screen();
     box.Unplug();  // the cable is pulled while reports run
@@ -153,7 +157,7 @@ TEST(HostLinkFailure, OneKeyAtTheBoxStopsReportsOrDisconnects) {
     // "Failed to send Q command." as a rule; a pull in the middle of a query
     // may fail its read first.
     EXPECT_TRUE(Has(tmux.Screen(), "Comm Error")) << tmux.Screen();
-    tmux.Keys(std::string(1, key));
+    tmux.Type(std::string(1, key));
     ASSERT_TRUE(tmux.WaitFor(key == 's' ? "Position reports are off." : "Disconnected."))
         << tmux.Screen();
     // No further box races the person: reports stopped, or the link is closed.
@@ -167,6 +171,39 @@ TEST(HostLinkFailure, OneKeyAtTheBoxStopsReportsOrDisconnects) {
     EXPECT_EQ(boxes, 1u) << screen;
     tmux.Type("quit");
   }
+}
+
+// A box that comes up while a person types takes its answer from a line of
+// its own: the "s" of a file name stops nothing, and the line typed so far
+// is kept.
+TEST(HostLinkFailure, WhatWasTypedBeforeTheBoxIsKept) {
+  if (!hosttest::HaveTmux()) GTEST_SKIP() << "tmux is not installed (scripts/setup test)";
+  dscsim::Box box;
+  ASSERT_TRUE(box.Start());
+  box.SetPacing(false);
+  testsupport::TempConfigDir config;
+  config.WriteProfile(kProfile);
+  config.LinkPort("COM1", box.SlavePath());
+  hosttest::Tmux tmux(std::string(VELASTRA_HOST_PATH) + " " + Args(config), 150, 45);
+  ASSERT_TRUE(tmux.started());
+  ASSERT_TRUE(tmux.WaitFor("velastra>")) << tmux.Screen();
+  tmux.Type("connect");
+  ASSERT_TRUE(tmux.WaitFor("Press Enter when it points there")) << tmux.Screen();
+  tmux.Type("");
+  tmux.Type("report on");
+  ASSERT_TRUE(tmux.WaitFor("Position reports are on.")) << tmux.Screen();
+  const std::string picture = (config.Path() / "sky.png").string();
+  tmux.Keys("page " + (config.Path() / "s").string());
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  box.Unplug();
+  ASSERT_TRUE(tmux.WaitFor("d: OK, then disconnect")) << tmux.Screen();
+  tmux.Type("d");
+  ASSERT_TRUE(tmux.WaitFor("Disconnected.")) << tmux.Screen();
+  EXPECT_TRUE(Has(tmux.Screen(), "(kept what you had typed, go on: page ")) << tmux.Screen();
+  tmux.Type("ky.png");
+  ASSERT_TRUE(tmux.WaitFor("to " + picture)) << tmux.Screen();
+  EXPECT_FALSE(Has(tmux.Screen(), "Position reports are off.")) << tmux.Screen();
+  tmux.Type("quit");
 }
 
 }  // namespace

@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
+#include <thread>
+#include <vector>
 
 #include "dsc_sim.h"
 #include "host_test_support.h"
@@ -203,6 +207,89 @@ TEST(HostProgram, HelpListsEveryOption) {
   const hosttest::Run thin_air = RunHost("--pressure -5", "");
   EXPECT_EQ(thin_air.exit_code, 2);
   EXPECT_NE(thin_air.err.find("--pressure"), std::string::npos);
+}
+
+TEST_F(HostAgainstBox, ReconnectingAsksForTheReferencePointAndAResolutionMakesTheFitStale) {
+  AimAt("Vega");
+  const hosttest::Run run =
+      RunHost(HostArgs(config_),
+              "connect\nadd Vega\ndisconnect\nconnect\nsight Vega\nadd Sirius\nsight Sirius\n"
+              "configure\nc 4096\nok\nquit\n");
+  EXPECT_NE(run.out.find("The encoders count from where the telescope points when the link "
+                         "opens: point it at the reference point (RA 02h 32m"),
+            std::string::npos)
+      << run.out;
+  // Only the second connect has a calibration list to keep.
+  const std::size_t kept = run.out.find("The calibration made before is kept; it holds only if");
+  EXPECT_NE(kept, std::string::npos) << run.out;
+  EXPECT_GT(kept, run.out.find("Disconnected.")) << run.out;
+  // Sirius is far from where the telescope points (on Vega).
+  EXPECT_NE(run.out.find("Warning: the telescope points "), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find(" from Sirius ("), std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find(" from Vega ("), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("The resolutions changed: the calibration made before no longer fits"),
+            std::string::npos)
+      << run.out;
+}
+
+TEST_F(HostAgainstBox, APulledCableIsToldOnceWithHowToResume) {
+  std::thread pull([this] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    box_.Unplug();
+  });
+  const hosttest::Run run = RunHost(HostArgs(config_), "connect\nreport on\nwait 3\nquit\n");
+  pull.join();
+  const std::string note = "The box answered well when the link opened; is its cable still in?";
+  const std::size_t first = run.out.find(note);
+  ASSERT_NE(first, std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find(note, first + 1), std::string::npos) << "told once:\n" << run.out;
+  EXPECT_LT(run.out.find("Comm Error"), first) << run.out;
+}
+
+// The demonstration end to end: five calibration stars well apart and a
+// further one, every error small with the mount model after calibration and
+// through the night, and its own temporary folder gone at the end.
+TEST(HostProgram, DemoCalibratesWellAndRemovesItsFolder) {
+  const hosttest::Run run = RunHost("--demo --plugin " + ShellQuote(CONTROLLER_PLUG_PATH), "");
+  ASSERT_EQ(run.exit_code, 0) << run.out << run.err;
+  // The six coefficients' result box, a line for each coefficient.
+  for (const char* line : {"| RA: ", "| RB: ", "| RC: ", "| DA: ", "| DB: ", "| DC: "}) {
+    EXPECT_NE(run.out.find(line), std::string::npos) << line << "\n" << run.out;
+  }
+  const std::size_t table = run.out.find("error before   six coefficients   mount model");
+  ASSERT_NE(table, std::string::npos) << run.out;
+  std::istringstream lines(run.out.substr(table));
+  std::string line;
+  std::getline(lines, line);
+  std::vector<std::string> names;
+  for (int i = 0; i < 6 && std::getline(lines, line); ++i) {
+    std::istringstream row(line);
+    std::string name, before, axes, mount;
+    row >> name >> before >> axes >> mount;
+    names.push_back(name);
+    EXPECT_LT(std::stod(mount), 5.0) << line;
+    EXPECT_GT(std::stod(before), std::stod(mount)) << line;
+    EXPECT_EQ(line.find("(not a calibration star)") != std::string::npos, i == 5) << line;
+  }
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(std::unique(names.begin(), names.end()), names.end()) << run.out;
+  // Through the night with the mount model (a star crossing the azimuth
+  // counter's seam may show its arc).
+  int nights = 0;
+  for (std::size_t at = 0; (at = run.out.find("(mount model)", at)) != std::string::npos; ++at) {
+    const std::size_t worst = run.out.find("worst error ", at);
+    ASSERT_NE(worst, std::string::npos);
+    EXPECT_LT(std::stod(run.out.substr(worst + 12)), 60.0) << run.out.substr(at - 14, 60);
+    ++nights;
+  }
+  EXPECT_EQ(nights, 6) << run.out;
+  const std::size_t removed = run.out.find("Removed the demo's folder ");
+  ASSERT_NE(removed, std::string::npos) << run.out;
+  const std::string folder =
+      run.out.substr(removed + 26, run.out.find(' ', removed + 26) - removed - 26);
+  EXPECT_NE(folder.find("/velastra-demo-"), std::string::npos) << folder;
+  EXPECT_FALSE(std::filesystem::exists(folder)) << folder;
+  if (::testing::Test::HasFailure()) ADD_FAILURE() << run.out;
 }
 
 }  // namespace

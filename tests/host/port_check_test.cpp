@@ -59,10 +59,10 @@ TEST_F(PortCheck, AMissingDeviceIsNamedAfterThePlugInsBox) {
   EXPECT_TRUE(Has(run.out, "which does not exist.")) << run.out;
   EXPECT_TRUE(Has(run.out, "Not connected.")) << run.out;
 
-  // Without a link a COM port is a built-in one; a name without a number is nothing.
-  hosttest::Run check = Check("COM9");
+  // Without a link a port of the dialog is a built-in one; a name without a number is nothing.
+  hosttest::Run check = Check("COM4");
   EXPECT_EQ(check.exit_code, 1);
-  EXPECT_TRUE(Has(check.out, "Port COM9 is /dev/ttyS8, which does not exist.")) << check.out;
+  EXPECT_TRUE(Has(check.out, "Port COM4 is /dev/ttyS3, which does not exist.")) << check.out;
   check = Check("LPT1");
   EXPECT_EQ(check.exit_code, 1);
   EXPECT_TRUE(Has(check.out, "Port LPT1 names no device")) << check.out;
@@ -134,6 +134,106 @@ TEST_F(PortCheck, APermissionProblemGivesTheCure) {
   EXPECT_TRUE(Has(out, "Port COM1 is " + device)) << out;
   EXPECT_TRUE(Has(out, ": permission denied.")) << out;
   EXPECT_TRUE(Has(out, "sudo usermod -aG ")) << out;
+}
+
+// What a person may type for a port: a name (the dialog's COM1 to COM4, or
+// one with a link), or a device path, which the check names the port for.
+TEST_F(PortCheck, NamesAndPathsAreTakenAsTypedAndNoHarmfulAdviceIsGiven) {
+  dscsim::Box unlinked;
+  ASSERT_TRUE(unlinked.Start());
+  unlinked.SetPacing(false);
+  config_.LinkPort("COM7", "/dev/ttyUSB97");
+  const struct {
+    std::string typed;
+    int exit_code;
+    std::string said;
+  } cases[] = {
+      {box_.SlavePath(), 0, "Port COM1 is " + box_.SlavePath() + " (the link"},
+      {unlinked.SlavePath(), 0, "No port links to " + unlinked.SlavePath() + "; to use it"},
+      {"COM10", 1, "Port COM10 names no device: the plug-in keeps at most four characters"},
+      {"COM5", 1, "To use COM5, link it to the box's device at the velastra-host prompt"},
+      {"COM7", 1, "Port COM7 is /dev/ttyUSB97 (the link"},
+      {"/dev/ttyUSB96", 1, "/dev/ttyUSB96, which does not exist."},
+      {"frob nicate", 1, "Port frob nicate names no device: a port is COM1 to COM4"},
+      {"COM257", 1, "Port COM257 names no device: a port is COM1 to COM4"},
+      {"COM256", 1, "Port COM256 names no device: the plug-in keeps at most four"},
+  };
+  for (const auto& c : cases) {
+    const hosttest::Run run = Check(ShellQuote(c.typed));
+    EXPECT_EQ(run.exit_code, c.exit_code) << c.typed << ":\n" << run.out;
+    EXPECT_TRUE(Has(run.out, c.said)) << c.typed << ":\n" << run.out;
+    EXPECT_FALSE(Has(run.out, "ln -sf")) << run.out;
+    EXPECT_FALSE(Has(run.out, "Port COM1 ") && c.typed == "COM10") << run.out;
+  }
+}
+
+// "ready" only when the box answered as the plug-in reads it; otherwise what
+// came back.
+TEST_F(PortCheck, TheBoxIsAskedAndWhatCameBackIsTold) {
+  const struct {
+    dscsim::Faults faults;
+    std::string said;
+  } cases[] = {
+      {{}, "answered the counts +00000 and +00000 in "},
+      {{.silent = true}, "nothing came back within a second: is it switched on"},
+      {{.short_length = 5}, "answered 5 bytes, not 14: \"+0000\"."},
+      {{.no_signs = true}, "answered without signs: \" 00000\\t 00000\\r\""},
+      {{.byte_gap_ms = 30}, "The bytes fit a line at about 300 baud"},
+      {{.answer_delay_ms = 300}, "the plug-in waits 240 ms in all and 20 ms between bytes"},
+  };
+  for (const auto& c : cases) {
+    box_.SetFaults(c.faults);
+    const hosttest::Run run = Check("COM1");
+    const bool good = !c.faults.silent && c.faults.short_length < 0 && !c.faults.no_signs &&
+                      c.faults.byte_gap_ms == 0 && c.faults.answer_delay_ms == 0;
+    EXPECT_EQ(run.exit_code, good ? 0 : 1) << run.out;
+    EXPECT_TRUE(Has(run.out, c.said)) << run.out;
+    EXPECT_EQ(Has(run.out, ": ready."), good) << run.out;
+  }
+  // The status is asked too, where the profile has it on.
+  box_.ClearFaults();
+  ASSERT_TRUE(box_.SetStatusBytes("042\r"));
+  EXPECT_TRUE(Has(Check("COM1").out, "answered the status \"042\\r\"")) << Check("COM1").out;
+  config_.WriteProfile("[ZazuvUzarDLL]\nCommPort=COM1\nPCode=OFF\n");
+  EXPECT_FALSE(Has(Check("COM1").out, "status")) << Check("COM1").out;
+}
+
+TEST_F(PortCheck, WhileConnectedTheHostsOwnHoldIsNoOtherProgram) {
+  box_.SetFaults({.silent = true});
+  const hosttest::Run run = RunHost(Args(), "connect\ncheck-port\ncheck-port COM1\nquit\n");
+  EXPECT_TRUE(Has(run.out, "Connected, but the box's answers will not do: Port COM1 is"))
+      << run.out;
+  EXPECT_TRUE(Has(run.out, "Port COM1 is " + box_.SlavePath() +
+                               ": connected; this host has it open (type disconnect to free it)."))
+      << run.out;
+  EXPECT_FALSE(Has(run.out, "in use by")) << run.out;
+}
+
+TEST_F(PortCheck, ALinkToAPseudoTerminalLastsForTheSessionOnly) {
+  config_.LinkPort("COM2", "/dev/ttyUSB0");
+  const hosttest::Run run = RunHost(Args(), "port COM2 " + box_.SlavePath() + "\nport COM3 " +
+                                                box_.SlavePath() + "\ncheck-port COM2\nquit\n");
+  EXPECT_TRUE(Has(run.out, "COM2 is now " + box_.SlavePath() +
+                               " for this session only (a pseudo-terminal; the link goes at "
+                               "exit, and /dev/ttyUSB0 comes back)."))
+      << run.out;
+  EXPECT_TRUE(Has(run.out, "Port COM2 is " + box_.SlavePath())) << run.out;
+  EXPECT_EQ(std::filesystem::read_symlink(config_.Path() / "ports" / "COM2"), "/dev/ttyUSB0");
+  EXPECT_FALSE(std::filesystem::is_symlink(config_.Path() / "ports" / "COM3"));
+  // A session ended by a signal puts its links back too.
+  const std::string host = ShellQuote(VELASTRA_HOST_PATH) + " " + Args();
+  ASSERT_EQ(std::system(("(printf 'port COM2 " + box_.SlavePath() + "\\nwait 20\\n' | " + host +
+                         " >/dev/null & sleep 1; kill $!; wait)")
+                            .c_str()),
+            0);
+  EXPECT_EQ(std::filesystem::read_symlink(config_.Path() / "ports" / "COM2"), "/dev/ttyUSB0");
+  // A lasting device stays linked, and what it replaced is named.
+  const hosttest::Run lasting = RunHost(Args(), "port COM2 /dev/null\nquit\n");
+  EXPECT_TRUE(Has(lasting.out,
+                  "COM2 is now /dev/null (takes effect at the next connect; it was "
+                  "/dev/ttyUSB0)."))
+      << lasting.out;
+  EXPECT_EQ(std::filesystem::read_symlink(config_.Path() / "ports" / "COM2"), "/dev/null");
 }
 
 }  // namespace

@@ -38,7 +38,8 @@ int Lines(const std::string& text) {
 }
 
 TEST(SimProgram, EachOptionMistakeIsToldOnce) {
-  for (const char* arguments : {"--frobnicate", "--res-ra", "--site 100,0", "--site 0,200"}) {
+  for (const char* arguments : {"--frobnicate", "--res-ra", "--site 100,0", "--site 0,200",
+                                "--tilt 20,0", "--polar-error 1", "--counter sideways"}) {
     const Result r = Shell(Sim() + " " + arguments);
     EXPECT_EQ(r.exit_code, 2) << arguments;
     // One line naming the mistake, one pointing at --help.
@@ -53,7 +54,8 @@ TEST(SimProgram, EachOptionMistakeIsToldOnce) {
 
 TEST(SimProgram, LinkIntoAMissingFolderMakesTheFolder) {
   testsupport::TempConfigDir config;
-  const std::string link = (config.Path() / "fresh" / "ports" / "COM1").string();
+  // A fresh configuration folder without its ports/ folder.
+  const std::string link = (config.Path() / "ports" / "COM1").string();
   // The device path on the first line, then what the link names while the
   // box runs.
   const Result r =
@@ -68,8 +70,49 @@ TEST(SimProgram, LinkIntoAMissingFolderMakesTheFolder) {
   const Result refused = Shell(Sim() + " --no-commands --link /dev/null/ports/COM1");
   EXPECT_EQ(refused.exit_code, 1);
   EXPECT_EQ(Lines(refused.out), 1) << refused.out;
-  EXPECT_NE(refused.out.find("cannot make the folder /dev/null/ports"), std::string::npos)
+  EXPECT_NE(refused.out.find("/dev/null/ports, which does not exist"), std::string::npos)
       << refused.out;
+}
+
+// What the box must never touch: a person's own link, a folder that was not
+// meant ("$VELASTRA_CONFIG_DIR/ports/COM1" with the variable unset).
+TEST(SimProgram, LinkNeverReplacesOrMakesWhatWasNotMeant) {
+  testsupport::TempConfigDir config;
+  config.LinkPort("COM1", "/dev/ttyUSB0");
+  const std::string own = (config.Path() / "ports" / "COM1").string();
+  const struct {
+    std::string path, said;
+  } cases[] = {
+      {own, "exists already (a link to /dev/ttyUSB0) and is not replaced"},
+      {"/ports/COM1", "/ports, which does not exist"},
+      {"/COM1", "names no folder"},
+      {(config.Path() / "missing" / "ports" / "COM1").string(), "which does not exist"},
+  };
+  for (const auto& c : cases) {
+    const Result r = Shell(Sim() + " --no-commands --link " + ShellQuote(c.path));
+    EXPECT_EQ(r.exit_code, 1) << c.path << ": " << r.out;
+    EXPECT_NE(r.out.find(c.said), std::string::npos) << c.path << ": " << r.out;
+  }
+  EXPECT_EQ(std::filesystem::read_symlink(own), "/dev/ttyUSB0");
+  EXPECT_FALSE(std::filesystem::exists("/ports"));
+  EXPECT_FALSE(std::filesystem::exists(config.Path() / "missing"));
+}
+
+// Both kinds of box: one that keeps its counts while a program opens and
+// closes the port, and one that zeroes them when the port opens.
+TEST(SimProgram, ZeroOnOpenZeroesTheCountsEachTimeThePortOpens) {
+  for (const bool zero : {false, true}) {
+    testsupport::TempConfigDir config;
+    const std::string link = (config.Path() / "ports" / "COM1").string();
+    const Result r = Shell(
+        Sim() + " --no-commands --no-pacing --counts 5,-7 " + (zero ? "--zero-on-open " : "") +
+        "--link " + ShellQuote(link) + " >/dev/null & pid=$!; sleep 0.5; VELASTRA_CONFIG_DIR=" +
+        ShellQuote(config.Path().string()) + " " + ShellQuote(VELASTRA_HOST_PATH) +
+        " --check-port COM1; kill $pid; wait $pid");
+    EXPECT_NE(r.out.find(zero ? "the counts +00000 and +00000" : "the counts +00005 and -00007"),
+              std::string::npos)
+        << r.out;
+  }
 }
 
 }  // namespace

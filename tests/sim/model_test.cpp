@@ -235,3 +235,73 @@ TEST(SkyModelTest, BoxPointAtAnswersWithTheModelsCounts) {
 }
 
 }  // namespace
+
+namespace {
+
+// A mount with every error of its kind, half a degree or so each.
+SkyModel RealMount(Mount mount) {
+  SkyModel m = ModelFor(mount, 8192);
+  m.geometry = {1.0 * kDegree,  40 * kDegree,  1.0 * kDegree,
+                -0.7 * kDegree, 0.3 * kDegree, 0.3 * kDegree};
+  return m;
+}
+
+TEST(MountGeometryTest, AxisAnglesAimTheTubeExactly) {
+  // The inverse is solved in closed form; the forward geometry checks it
+  // over the whole reachable sky, and the errors move the axes by about
+  // their size.
+  for (Mount mount : {Mount::kEquatorial, Mount::kAltAzimuth}) {
+    const SkyModel real = RealMount(mount), perfect = ModelFor(mount, 8192);
+    double largest = 0.0;
+    for (int i = 0; i < 400; ++i) {
+      const double lat = std::asin(-0.95 + 1.9 * (i + 0.5) / 400), lon = i * 2.39996;
+      const Vector v = SphericalToVector(lon, lat, 1.0);
+      const dscsim::AxisAngles a = dscsim::MountAxes(real, v);
+      const Vector back = dscsim::TubeDirection(real, a.first, a.second);
+      EXPECT_LT(std::hypot(back.x - v.x, back.y - v.y, back.z - v.z), 1e-12) << i;
+      const dscsim::AxisAngles p = dscsim::MountAxes(perfect, v);
+      largest = std::fmax(largest, std::fabs(WrapPi(a.first - p.first)) * std::cos(lat));
+      largest = std::fmax(largest, std::fabs(a.second - p.second));
+    }
+    EXPECT_GT(largest, 1.0 * kDegree);
+    EXPECT_LT(largest, 4.0 * kDegree);
+  }
+}
+
+TEST(MountGeometryTest, ATiltAndAPolarErrorReadAsTheirSize) {
+  // A base leant 1 degree reads the zenith at 89 degrees on its altitude
+  // axis; a polar axis 1 degree high reads the pole at 89 degrees.
+  SkyModel aa = ModelFor(Mount::kAltAzimuth, 8192);
+  aa.geometry.tilt = 1.0 * kDegree;
+  aa.geometry.tilt_azimuth = 120 * kDegree;
+  EXPECT_NEAR(dscsim::MountAxes(aa, {0, 0, 1}).second, 89 * kDegree, 1e-12);
+  SkyModel eq = ModelFor(Mount::kEquatorial, 8192);
+  eq.geometry.polar_altitude = 1.0 * kDegree;
+  EXPECT_NEAR(dscsim::MountAxes(eq, {0, 0, 1}).second, 89 * kDegree, 1e-12);
+  // Collimation alone: the tube never reaches the first axis's pole.
+  eq.geometry = {};
+  eq.geometry.collimation = 0.5 * kDegree;
+  EXPECT_NEAR(dscsim::MountAxes(eq, {0, 0, 1}).second, kPi / 2, 1e-12);
+  const Vector top = dscsim::TubeDirection(eq, 0.0, kPi / 2);
+  EXPECT_NEAR(std::acos(top.z), 0.5 * kDegree, 1e-12);
+}
+
+TEST(MountGeometryTest, CountersWithAScaleError) {
+  // Wrapping at 8192 with a 1.5% scale error: the seam's arc, 1.5% of a turn
+  // wide, reads counts that also stand for places across the seam.
+  const AxisModel wraps{8192, 0.015, 0.0};
+  EXPECT_EQ(CountsForAngle(kPi - 2.0 * kDegree, wraps),
+            CountsForAngle(-kPi + 3.32 * kDegree, wraps));
+  // Counting on: a turn and a quarter, the short way round each step.
+  dscsim::Box box;
+  SkyModel m = ModelFor(Mount::kEquatorial, 8192);
+  m.axis1 = {8192, 0.015, 0.0, true};
+  box.SetSkyModel(m);
+  std::pair<std::int32_t, std::int32_t> counts;
+  for (int step = 1; step <= 10; ++step) {  // the telescope turns east, an eighth at a time
+    counts = box.PointAt(m.ref_ra + step * kPi / 4, 0.3, m.connect_julian_date);
+  }
+  EXPECT_EQ(counts.first, std::lround(10 * 1024 * 1.015));
+}
+
+}  // namespace

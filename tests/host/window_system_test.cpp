@@ -1,0 +1,94 @@
+// The host's window system as a plug-in calls it: a dialog's controls read
+// and written through the ws_ functions, the way Win32 does.
+#include "window_system.h"
+
+#include <gtest/gtest.h>
+#include <velastra/host_abi.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct IntCase {
+  const char* text;
+  int is_signed;
+  std::uint32_t value;
+  int translated;
+};
+
+// ws_GetDlgItemInt's rule: blanks, digits (a minus sign only when signed),
+// blanks; anything else, or a number too large, is 0 and not translated.
+const IntCase kInts[] = {
+    {"4096", 0, 4096, 1},
+    {"  12  ", 0, 12, 1},
+    {"9", 0, 9, 1},
+    {"12a", 0, 0, 0},
+    {"", 0, 0, 0},
+    {"-5", 0, 0, 0},
+    {":", 0, 0, 0},
+    {"/", 0, 0, 0},
+    {"4294967295", 0, 4294967295u, 1},
+    {"4294967296", 0, 0, 0},
+    {"-5", 1, 0xFFFFFFFBu, 1},
+    {"2147483647", 1, 2147483647u, 1},
+    {"2147483648", 1, 0, 0},
+    {"-2147483648", 1, 0x80000000u, 1},
+    {"-2147483649", 1, 0, 0},
+};
+
+std::vector<std::string> g_seen;
+
+intptr_t Procedure(ws_Handle dialog, std::uint32_t message, std::uintptr_t, intptr_t) {
+  if (message != WS_WM_INITDIALOG) return 0;
+  for (const IntCase& c : kInts) {
+    ws_SetDlgItemText(dialog, 1000, c.text);
+    std::int32_t translated = -1;
+    const std::uint32_t value = ws_GetDlgItemInt(dialog, 1000, &translated, c.is_signed);
+    g_seen.push_back(std::string(c.text) + (c.is_signed ? " signed" : "") + ": " +
+                     std::to_string(value) + " " + std::to_string(translated));
+  }
+  ws_SetDlgItemInt(dialog, 1000, 4096, 0);
+  char small[3] = "xx";
+  g_seen.push_back(std::to_string(ws_GetDlgItemText(dialog, 1000, small, sizeof small)) + " " +
+                   small);
+  g_seen.push_back(std::to_string(ws_GetDlgItemText(dialog, 1000, nullptr, 10)));
+  g_seen.push_back(std::to_string(ws_GetDlgItemText(dialog, 1000, small, 0)) + " " + small);
+  ws_CheckDlgButton(dialog, 1002, WS_BST_CHECKED);
+  ws_CheckRadioButton(dialog, 1004, 1005, 1005);
+  g_seen.push_back(std::to_string(ws_IsDlgButtonChecked(dialog, 1002)) +
+                   std::to_string(ws_IsDlgButtonChecked(dialog, 1004)) +
+                   std::to_string(ws_IsDlgButtonChecked(dialog, 1005)) +
+                   std::to_string(ws_IsDlgButtonChecked(dialog, 4242)));
+  ws_EndDialog(dialog, 7);
+  return 1;
+}
+
+TEST(HostWindowSystem, DialogControlsReadAndWriteAsWin32Does) {
+  const ws_DialogControl controls[] = {
+      {1000, WS_CONTROL_EDIT, "", 10, 10, 50, 14, 0},
+      {1002, WS_CONTROL_AUTOCHECKBOX, "Invert", 70, 10, 30, 14, 0},
+      {1004, WS_CONTROL_AUTORADIOBUTTON, "A", 10, 30, 30, 14, 0},
+      {1005, WS_CONTROL_AUTORADIOBUTTON, "B", 50, 30, 30, 14, 0},
+  };
+  const ws_DialogTemplate dialog{101, "Test", "MS Sans Serif", 8, 120, 60, 0, 4, controls};
+  g_seen.clear();
+  EXPECT_EQ(ws_DialogBox(&dialog, 0, Procedure), 7);
+  std::vector<std::string> expected;
+  for (const IntCase& c : kInts) {
+    expected.push_back(std::string(c.text) + (c.is_signed ? " signed" : "") + ": " +
+                       std::to_string(c.value) + " " + std::to_string(c.translated));
+  }
+  expected.push_back("2 40");
+  expected.push_back("0");
+  expected.push_back("0 40");
+  expected.push_back("1010");
+  EXPECT_EQ(g_seen, expected);
+  // A dialog that cannot be made: -1, and why.
+  EXPECT_EQ(ws_DialogBox(nullptr, 0, Procedure), -1);
+  EXPECT_EQ(ws_GetLastError(), 87u);
+  EXPECT_EQ(ws_DialogBox(&dialog, 0, nullptr), -1);
+}
+
+}  // namespace
