@@ -344,6 +344,13 @@ TEST(PosixSerialDefinition, RefusesBadDefinitionsAndChangesNothing) {
   }
   plat::LineSettings line;
   EXPECT_FALSE(plat::SerialBuildLineSettings(nullptr, line));
+  // A handshake is on or off, nothing else.
+  for (const char* key : {"xon", "octs", "odsr", "dtr", "rts"}) {
+    for (const char* value : {"yes", "1", "of"}) {
+      const std::string bad = std::string(key) + "=" + value;
+      EXPECT_FALSE(plat::SerialBuildLineSettings(bad.c_str(), line)) << bad;
+    }
+  }
 }
 
 TEST_F(PosixSerial, AppliesRawLineWithXonXoff) {
