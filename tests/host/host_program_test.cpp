@@ -33,15 +33,7 @@ std::string HostArgs(const testsupport::TempConfigDir& config) {
 class HostAgainstBox : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(box_.Start());
-    box_.SetPacing(false);
-    dscsim::SkyModel model = box_.GetSkyModel();
-    model.axis1.resolution = 8192;
-    model.axis2.resolution = 8192;
-    box_.SetSkyModel(model);
-    config_.WriteProfile(
-        "[ZazuvUzarDLL]\nResRA=8192\nResDec=8192\nCommPort=COM1\nMountType=EQ\nPCode=ON\n");
-    config_.LinkPort("COM1", box_.SlavePath());
+    ASSERT_TRUE(hosttest::StartEquatorialBox(box_, config_));
   }
   // The simulated telescope on a star from the moment the host connects.
   void AimAt(const char* name) {

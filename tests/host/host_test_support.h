@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "dsc_sim.h"
+#include "temp_config.h"
+
 namespace hosttest {
 
 struct Run {
@@ -55,6 +58,23 @@ class Tmux {
 };
 
 bool HaveTmux();
+
+// The simulated box unpaced at 8192 counts a turn on both axes, and a
+// profile of an equatorial mount with the status query on whose COM1 is
+// linked to it: what most host tests run against.  False when the box does
+// not start.
+inline bool StartEquatorialBox(dscsim::Box& box, testsupport::TempConfigDir& config) {
+  if (!box.Start()) return false;
+  box.SetPacing(false);
+  dscsim::SkyModel model = box.GetSkyModel();
+  model.axis1.resolution = 8192;
+  model.axis2.resolution = 8192;
+  box.SetSkyModel(model);
+  config.WriteProfile(
+      "[ZazuvUzarDLL]\nResRA=8192\nResDec=8192\nCommPort=COM1\nMountType=EQ\nPCode=ON\n");
+  config.LinkPort("COM1", box.SlavePath());
+  return true;
+}
 std::string ShellQuote(const std::string& text);
 
 }  // namespace hosttest

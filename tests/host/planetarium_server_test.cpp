@@ -174,15 +174,7 @@ class HostProcess {
 class PlanetariumServers : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(box_.Start());
-    box_.SetPacing(false);
-    dscsim::SkyModel model = box_.GetSkyModel();
-    model.axis1.resolution = 8192;
-    model.axis2.resolution = 8192;
-    box_.SetSkyModel(model);
-    config_.WriteProfile(
-        "[ZazuvUzarDLL]\nResRA=8192\nResDec=8192\nCommPort=COM1\nMountType=EQ\nPCode=ON\n");
-    config_.LinkPort("COM1", box_.SlavePath());
+    ASSERT_TRUE(hosttest::StartEquatorialBox(box_, config_));
     const astro::Star* vega = astro::FindStar("Vega");
     const double now = astro::JulianDateNow();
     box_.SetConnectTime(now);

@@ -11,6 +11,7 @@
 
 #include "astro.h"
 #include "canvas.h"
+#include "config.h"
 #include "console.h"
 #include "session.h"
 #include "window_system.h"
@@ -44,8 +45,20 @@ std::string UsageText();
 
 // The host context this host hands over.
 inline constexpr std::int32_t kHostContext = 1;
+// How often the host runs the periodic update while it waits, milliseconds.
+inline constexpr int kTickMilliseconds = 200;
 
-class Planetarium;
+// A part of the host that stands above it (the planetarium servers): prompt
+// commands of its own and a share of each periodic update.
+class Extension {
+ public:
+  virtual ~Extension() = default;
+  // Runs `command` when it is one of its own: true then, and *ok says
+  // whether it did what was asked; false when `command` is none of them.
+  virtual bool Execute(const std::string& command, const std::string& rest, bool* ok = nullptr) = 0;
+  // From the host's periodic update.
+  virtual void Tick() = 0;
+};
 
 class App {
  public:
@@ -60,6 +73,11 @@ class App {
   TextRenderer& text() { return text_; }
   const astro::Site& site() const { return site_; }
   const Options& options() const { return options_; }
+
+  // The part above the host that takes its commands and updates; the
+  // options' server commands run through it at Start.
+  void SetExtension(std::unique_ptr<Extension> extension) { extension_ = std::move(extension); }
+  Extension* extension() { return extension_.get(); }
 
   // Finds and loads the plug-in, registers it, hands over the debug window,
   // the time and the host context.  False (after one clear line) when the
@@ -114,6 +132,27 @@ class App {
 
  private:
   void Help();
+  // The prompt's commands (host/commands/commands.cpp), one each.
+  void CommandHelp(const std::string& rest);
+  void CommandConnect(const std::string& rest);
+  void CommandDisconnect(const std::string& rest);
+  void CommandReport(const std::string& rest);
+  void CommandPosition(const std::string& rest);
+  void CommandWatch(const std::string& rest);
+  void CommandWait(const std::string& rest);
+  void CommandStars(const std::string& rest);
+  void CommandAdd(const std::string& rest);
+  void CommandRemove(const std::string& rest);
+  void CommandSight(const std::string& rest);
+  void CommandCalibrate(const std::string& rest);
+  void CommandConfigure(const std::string& rest);
+  void CommandMenu(const std::string& rest);
+  void CommandPage(const std::string& rest);
+  void CommandPort(const std::string& rest);
+  void CommandGuide(const std::string& rest);
+  void CommandCheck(const std::string& rest);
+  void CommandCheckPort(const std::string& rest);
+  void CommandTime(const std::string& rest);
   void ShowMenus();
   void Watch(double seconds);
   // Keeps the periodic updates going for a while; a line typed ends it early
@@ -149,14 +188,7 @@ class App {
   std::string connected_device_;               // what the plug-in opened at the last connect
   std::vector<std::string> connect_findings_;  // the query at connect, when it was not good
   bool link_failure_told_ = false;
-  std::unique_ptr<Planetarium> planetarium_;
+  std::unique_ptr<Extension> extension_;
 };
-
-// The configuration folder the plug-in uses, by the rule of
-// velastra/config_dir.h; empty when none can be named.
-std::string ConfigDir();
-// Whether the profile win.ini in `dir` can be written (creating the folder
-// when it is missing); a one-line reason when it cannot.
-bool ProfileWritable(const std::string& dir, std::string* reason);
 
 }  // namespace host

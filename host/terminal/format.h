@@ -1,13 +1,28 @@
-// How the host writes angles for people.
+// How the host writes angles for people, and reads what they type.
 #pragma once
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "astro.h"
 
 namespace host {
+
+// The text without blanks or tabs at either end.
+inline std::string Trim(std::string s) {
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.pop_back();
+  std::size_t start = s.find_first_not_of(" \t");
+  return start == std::string::npos ? "" : s.substr(start);
+}
+
+// A finite decimal number and nothing else ("nan" and "inf" are no numbers).
+inline bool ParseNumber(const std::string& text, double* value) {
+  char* end = nullptr;
+  *value = std::strtod(text.c_str(), &end);
+  return end != text.c_str() && *end == '\0' && std::isfinite(*value);
+}
 
 // "02h 32m 35.1s"
 inline std::string FormatRa(double ra) {

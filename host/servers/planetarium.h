@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 
+#include "app.h"
 #include "astro.h"
 #include "console.h"
 #include "lx200_server.h"
@@ -21,9 +22,7 @@
 
 namespace host {
 
-class App;
-
-class Planetarium : public WaitHook {
+class Planetarium : public WaitHook, public Extension {
  public:
   explicit Planetarium(App& app);
   ~Planetarium() override;
@@ -31,14 +30,14 @@ class Planetarium : public WaitHook {
   // A prompt command of this part ("lx200", "stellarium", "goto",
   // "tolerance", "stellarium-goto", "calibrate-syncs", "serve"); false when
   // `command` is none of them.  *ok says whether it did what was asked.
-  bool Execute(const std::string& command, const std::string& rest, bool* ok = nullptr);
+  bool Execute(const std::string& command, const std::string& rest, bool* ok = nullptr) override;
   // Whether a command line given as an option would be taken; the reason when not.
   static bool Valid(const std::string& command, const std::string& rest, std::string* error);
   static std::string HelpText();
 
   // From the host's periodic update: serves the sockets, refreshes the
   // position, acts on the clients' syncs and gotos, shows the push-to.
-  void Tick();
+  void Tick() override;
 
   // WaitHook
   void AddDescriptors(std::vector<pollfd>* fds) override;

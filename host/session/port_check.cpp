@@ -18,7 +18,7 @@
 #include <fstream>
 #include <string_view>
 
-#include "app.h"
+#include "config.h"
 
 namespace host {
 namespace {

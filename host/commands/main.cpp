@@ -3,12 +3,14 @@
 #include <stdlib.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "app.h"
 #include "astro.h"
 #include "demo.h"
 #include "guide.h"
+#include "planetarium.h"
 #include "port_check.h"
 
 int main(int argc, char** argv) {
@@ -40,6 +42,7 @@ int main(int argc, char** argv) {
   // The demo waits for nobody, unless a person must point a real telescope.
   if (options.demo && options.port.empty()) options.scripted = true;
   host::App app(options);
+  app.SetExtension(std::make_unique<host::Planetarium>(app));
   if (options.demo) return options.port.empty() ? host::RunDemo(app) : host::RunRealBoxDemo(app);
   if (!app.Start()) return 1;
   if (!options.port.empty()) {
