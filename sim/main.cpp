@@ -381,84 +381,81 @@ int Usage(const char* problem) {
   return 2;
 }
 
-}  // namespace
+// The options.
+enum {
+  kCounts = 1000,
+  kStatus,
+  kStatusBytes,
+  kNoPacing,
+  kBaud,
+  kSilent,
+  kShort,
+  kGarbage,
+  kNoSigns,
+  kByteGap,
+  kDelay,
+  kUnplugAfter,
+  kSeed,
+  kResRa,
+  kResDec,
+  kScaleError,
+  kZeroOffset,
+  kMount,
+  kTilt,
+  kPolarError,
+  kNonPerp,
+  kCollimation,
+  kCounter,
+  kSite,
+  kRef,
+  kConnectJd,
+  kPoint,
+  kTrack,
+  kLink,
+  kNoCommands,
+  kZeroOnOpen,
+  kVersion,
+};
 
-int main(int argc, char** argv) {
-  if (std::string why; !astro::ClockSettingValid(&why)) {
-    std::fprintf(stderr, "dsc-sim: %s\n", why.c_str());
-    return 2;
-  }
-  enum {
-    kCounts = 1000,
-    kStatus,
-    kStatusBytes,
-    kNoPacing,
-    kBaud,
-    kSilent,
-    kShort,
-    kGarbage,
-    kNoSigns,
-    kByteGap,
-    kDelay,
-    kUnplugAfter,
-    kSeed,
-    kResRa,
-    kResDec,
-    kScaleError,
-    kZeroOffset,
-    kMount,
-    kTilt,
-    kPolarError,
-    kNonPerp,
-    kCollimation,
-    kCounter,
-    kSite,
-    kRef,
-    kConnectJd,
-    kPoint,
-    kTrack,
-    kLink,
-    kNoCommands,
-    kZeroOnOpen,
-    kVersion,
-  };
-  static const option kOptions[] = {
-      {"counts", required_argument, nullptr, kCounts},
-      {"status", required_argument, nullptr, kStatus},
-      {"status-bytes", required_argument, nullptr, kStatusBytes},
-      {"no-pacing", no_argument, nullptr, kNoPacing},
-      {"baud", required_argument, nullptr, kBaud},
-      {"silent", no_argument, nullptr, kSilent},
-      {"short", required_argument, nullptr, kShort},
-      {"garbage", no_argument, nullptr, kGarbage},
-      {"no-signs", no_argument, nullptr, kNoSigns},
-      {"byte-gap", required_argument, nullptr, kByteGap},
-      {"delay", required_argument, nullptr, kDelay},
-      {"unplug-after", required_argument, nullptr, kUnplugAfter},
-      {"seed", required_argument, nullptr, kSeed},
-      {"res-ra", required_argument, nullptr, kResRa},
-      {"res-dec", required_argument, nullptr, kResDec},
-      {"scale-error", required_argument, nullptr, kScaleError},
-      {"zero-offset", required_argument, nullptr, kZeroOffset},
-      {"mount", required_argument, nullptr, kMount},
-      {"tilt", required_argument, nullptr, kTilt},
-      {"polar-error", required_argument, nullptr, kPolarError},
-      {"non-perp", required_argument, nullptr, kNonPerp},
-      {"collimation", required_argument, nullptr, kCollimation},
-      {"counter", required_argument, nullptr, kCounter},
-      {"site", required_argument, nullptr, kSite},
-      {"ref", required_argument, nullptr, kRef},
-      {"connect-jd", required_argument, nullptr, kConnectJd},
-      {"point", required_argument, nullptr, kPoint},
-      {"track", no_argument, nullptr, kTrack},
-      {"link", required_argument, nullptr, kLink},
-      {"no-commands", no_argument, nullptr, kNoCommands},
-      {"zero-on-open", no_argument, nullptr, kZeroOnOpen},
-      {"help", no_argument, nullptr, 'h'},
-      {"version", no_argument, nullptr, kVersion},
-      {nullptr, 0, nullptr, 0},
-  };
+const option kOptions[] = {
+    {"counts", required_argument, nullptr, kCounts},
+    {"status", required_argument, nullptr, kStatus},
+    {"status-bytes", required_argument, nullptr, kStatusBytes},
+    {"no-pacing", no_argument, nullptr, kNoPacing},
+    {"baud", required_argument, nullptr, kBaud},
+    {"silent", no_argument, nullptr, kSilent},
+    {"short", required_argument, nullptr, kShort},
+    {"garbage", no_argument, nullptr, kGarbage},
+    {"no-signs", no_argument, nullptr, kNoSigns},
+    {"byte-gap", required_argument, nullptr, kByteGap},
+    {"delay", required_argument, nullptr, kDelay},
+    {"unplug-after", required_argument, nullptr, kUnplugAfter},
+    {"seed", required_argument, nullptr, kSeed},
+    {"res-ra", required_argument, nullptr, kResRa},
+    {"res-dec", required_argument, nullptr, kResDec},
+    {"scale-error", required_argument, nullptr, kScaleError},
+    {"zero-offset", required_argument, nullptr, kZeroOffset},
+    {"mount", required_argument, nullptr, kMount},
+    {"tilt", required_argument, nullptr, kTilt},
+    {"polar-error", required_argument, nullptr, kPolarError},
+    {"non-perp", required_argument, nullptr, kNonPerp},
+    {"collimation", required_argument, nullptr, kCollimation},
+    {"counter", required_argument, nullptr, kCounter},
+    {"site", required_argument, nullptr, kSite},
+    {"ref", required_argument, nullptr, kRef},
+    {"connect-jd", required_argument, nullptr, kConnectJd},
+    {"point", required_argument, nullptr, kPoint},
+    {"track", no_argument, nullptr, kTrack},
+    {"link", required_argument, nullptr, kLink},
+    {"no-commands", no_argument, nullptr, kNoCommands},
+    {"zero-on-open", no_argument, nullptr, kZeroOnOpen},
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, kVersion},
+    {nullptr, 0, nullptr, 0},
+};
 
+// What the command line asks of the box, its faults, the telescope and the program.
+struct Setup {
   dscsim::Box::Options options;
   dscsim::Faults faults;
   dscsim::SkyModel model;
@@ -472,15 +469,221 @@ int main(int argc, char** argv) {
   bool commands = true;
   bool zero_on_open = false;
   std::string link_path;
+};
+
+// Records a problem with an option's value; true, as the option was one of
+// the group's.
+bool Fail(std::string* problem, const std::string& text) {
+  *problem = text;
+  return true;
+}
+
+// The box and its line: counts, status, pacing, baud rate, seed; false when `c` is not one of them.
+// A value it cannot take leaves the problem in *problem.
+bool BoxOption(int c, const char* optarg, Setup& s, std::string* problem) {
+  long n = 0;
+  double a = 0.0, b = 0.0;
+  const std::string arg = optarg != nullptr ? optarg : "";
+  switch (c) {
+    case kCounts:
+      if (!ParsePair(optarg, a, b)) return Fail(problem, "--counts wants A,B");
+      s.counts = std::make_pair(static_cast<long>(a), static_cast<long>(b));
+      return true;
+    case kStatus:
+      if (!ParseInt(optarg, n)) return Fail(problem, "--status wants a number");
+      s.status = static_cast<int>(n);
+      return true;
+    case kStatusBytes:
+      s.status_bytes = Unescape(arg);
+      return true;
+    case kNoPacing:
+      s.options.pacing = false;
+      return true;
+    case kBaud:
+      if (!ParseInt(optarg, n) || n <= 0) return Fail(problem, "--baud wants a positive number");
+      s.options.baud = static_cast<int>(n);
+      return true;
+    case kSeed:
+      if (!ParseInt(optarg, n)) return Fail(problem, "--seed wants a number");
+      s.options.seed = static_cast<std::uint32_t>(n);
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The box's faults; false when `c` is not one of them.  A value it cannot take
+// leaves the problem in *problem.
+bool FaultOption(int c, const char* optarg, Setup& s, std::string* problem) {
+  long n = 0;
+  switch (c) {
+    case kSilent:
+      s.faults.silent = true;
+      return true;
+    case kShort:
+      if (!ParseInt(optarg, n) || n < 0) return Fail(problem, "--short wants a count of bytes");
+      s.faults.short_length = static_cast<int>(n);
+      return true;
+    case kGarbage:
+      s.faults.garbage = true;
+      return true;
+    case kNoSigns:
+      s.faults.no_signs = true;
+      return true;
+    case kByteGap:
+      if (!ParseInt(optarg, n) || n < 0) return Fail(problem, "--byte-gap wants milliseconds");
+      s.faults.byte_gap_ms = static_cast<int>(n);
+      return true;
+    case kDelay:
+      if (!ParseInt(optarg, n) || n < 0) return Fail(problem, "--delay wants milliseconds");
+      s.faults.answer_delay_ms = static_cast<int>(n);
+      return true;
+    case kUnplugAfter:
+      if (!ParseInt(optarg, n) || n < 0) return Fail(problem, "--unplug-after wants milliseconds");
+      s.unplug_after = n;
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The telescope: resolutions, errors, mount, site, reference point, aim; false when `c` is not one
+// of them.  A value it cannot take leaves the problem in *problem.
+bool ModelOption(int c, const char* optarg, Setup& s, std::string* problem) {
+  long n = 0;
+  double a = 0.0, b = 0.0;
+  const std::string arg = optarg != nullptr ? optarg : "";
+  switch (c) {
+    case kResRa:
+    case kResDec:
+      if (!ParseInt(optarg, n) || n == 0)
+        return Fail(problem, "a resolution wants a nonzero number");
+      (c == kResRa ? s.model.axis1 : s.model.axis2).resolution = static_cast<std::int32_t>(n);
+      return true;
+    case kScaleError:
+      if (!ParsePair(optarg, a, b)) return Fail(problem, "--scale-error wants E1,E2");
+      s.model.axis1.scale_error = a;
+      s.model.axis2.scale_error = b;
+      return true;
+    case kZeroOffset:
+      if (!ParsePair(optarg, a, b)) return Fail(problem, "--zero-offset wants D1,D2");
+      s.model.axis1.zero_offset = a * astro::kDegree;
+      s.model.axis2.zero_offset = b * astro::kDegree;
+      return true;
+    case kMount:
+      if (arg == "eq" || arg == "EQ") {
+        s.model.mount = dscsim::Mount::kEquatorial;
+      } else if (arg == "aa" || arg == "AA") {
+        s.model.mount = dscsim::Mount::kAltAzimuth;
+      } else {
+        return Fail(problem, "--mount wants eq or aa");
+      }
+      return true;
+    case kTilt:
+    case kPolarError: {
+      if (!ParsePair(optarg, a, b) || std::fabs(a) > 10) {
+        return Fail(problem, c == kTilt ? "--tilt wants DEG,AZ with DEG within 10 degrees"
+                                        : "--polar-error wants ALT,AZ within 10 degrees");
+      }
+      if (c == kPolarError && std::fabs(b) > 10) {
+        return Fail(problem, "--polar-error wants ALT,AZ within 10 degrees");
+      }
+      dscsim::MountGeometry& g = s.model.geometry;
+      (c == kTilt ? g.tilt : g.polar_altitude) = a * astro::kDegree;
+      (c == kTilt ? g.tilt_azimuth : g.polar_azimuth) = b * astro::kDegree;
+      return true;
+    }
+    case kNonPerp:
+    case kCollimation: {
+      char* end = nullptr;
+      const double degrees = std::strtod(optarg, &end);
+      if (end == optarg || *end != '\0' || std::fabs(degrees) > 10) {
+        return Fail(problem, c == kNonPerp ? "--non-perp wants degrees, within 10"
+                                           : "--collimation wants degrees, within 10");
+      }
+      (c == kNonPerp ? s.model.geometry.non_perpendicularity : s.model.geometry.collimation) =
+          degrees * astro::kDegree;
+      return true;
+    }
+    case kCounter:
+      if (arg != "wrap" && arg != "on") return Fail(problem, "--counter wants wrap or on");
+      s.model.axis1.counts_on = s.model.axis2.counts_on = arg == "on";
+      return true;
+    case kSite:
+      if (!ParsePair(optarg, a, b)) return Fail(problem, "--site wants LAT,LON");
+      if (a < -90 || a > 90 || b < -180 || b > 180) {
+        return Fail(problem, ("--site " + arg +
+                              ": the latitude must lie between -90 and 90 degrees and the longitude"
+                              " between -180 and 180")
+                                 .c_str());
+      }
+      s.model.site = astro::Site{a * astro::kDegree, b * astro::kDegree};
+      return true;
+    case kRef: {
+      const auto p = ParsePosition(arg);
+      if (!p) return Fail(problem, "--ref wants RA,DEC or a star's name");
+      s.model.ref_ra = p->ra;
+      s.model.ref_dec = p->dec;
+      return true;
+    }
+    case kConnectJd: {
+      char* end = nullptr;
+      s.connect_jd = std::strtod(optarg, &end);
+      if (end == optarg || *end != '\0') return Fail(problem, "--connect-jd wants a Julian date");
+      return true;
+    }
+    case kPoint:
+      s.point = ParsePosition(arg);
+      if (!s.point) return Fail(problem, "--point wants RA,DEC or a star's name");
+      return true;
+    case kTrack:
+      s.track = true;
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The program itself: the link it makes, commands, zeroing on open; false
+// when `c` is not one of them.
+bool ProgramOption(int c, const char* optarg, Setup& s, std::string* /*problem*/) {
+  const std::string arg = optarg != nullptr ? optarg : "";
+  switch (c) {
+    case kLink:
+      s.link_path = arg;
+      return true;
+    case kNoCommands:
+      s.commands = false;
+      return true;
+    case kZeroOnOpen:
+      s.zero_on_open = true;
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (std::string why; !astro::ClockSettingValid(&why)) {
+    std::fprintf(stderr, "dsc-sim: %s\n", why.c_str());
+    return 2;
+  }
+
+  Setup s;
 
   // getopt_long stays quiet: each mistake is told once, below.
   opterr = 0;
   for (;;) {
     const int c = getopt_long(argc, argv, ":h", kOptions, nullptr);
     if (c == -1) break;
-    long n = 0;
-    double a = 0.0, b = 0.0;
-    const std::string arg = optarg != nullptr ? optarg : "";
+    std::string problem;
+    if (BoxOption(c, optarg, s, &problem) || FaultOption(c, optarg, s, &problem) ||
+        ModelOption(c, optarg, s, &problem) || ProgramOption(c, optarg, s, &problem)) {
+      if (!problem.empty()) return Usage(problem.c_str());
+      continue;
+    }
     switch (c) {
       case 'h':
         std::fputs(kUsage, stdout);
@@ -490,146 +693,6 @@ int main(int argc, char** argv) {
         return 0;
       case ':':
         return Usage((std::string("option ") + argv[optind - 1] + " needs a value").c_str());
-      case kCounts:
-        if (!ParsePair(optarg, a, b)) return Usage("--counts wants A,B");
-        counts = std::make_pair(static_cast<long>(a), static_cast<long>(b));
-        break;
-      case kStatus:
-        if (!ParseInt(optarg, n)) return Usage("--status wants a number");
-        status = static_cast<int>(n);
-        break;
-      case kStatusBytes:
-        status_bytes = Unescape(arg);
-        break;
-      case kNoPacing:
-        options.pacing = false;
-        break;
-      case kBaud:
-        if (!ParseInt(optarg, n) || n <= 0) return Usage("--baud wants a positive number");
-        options.baud = static_cast<int>(n);
-        break;
-      case kSilent:
-        faults.silent = true;
-        break;
-      case kShort:
-        if (!ParseInt(optarg, n) || n < 0) return Usage("--short wants a count of bytes");
-        faults.short_length = static_cast<int>(n);
-        break;
-      case kGarbage:
-        faults.garbage = true;
-        break;
-      case kNoSigns:
-        faults.no_signs = true;
-        break;
-      case kByteGap:
-        if (!ParseInt(optarg, n) || n < 0) return Usage("--byte-gap wants milliseconds");
-        faults.byte_gap_ms = static_cast<int>(n);
-        break;
-      case kDelay:
-        if (!ParseInt(optarg, n) || n < 0) return Usage("--delay wants milliseconds");
-        faults.answer_delay_ms = static_cast<int>(n);
-        break;
-      case kUnplugAfter:
-        if (!ParseInt(optarg, n) || n < 0) return Usage("--unplug-after wants milliseconds");
-        unplug_after = n;
-        break;
-      case kSeed:
-        if (!ParseInt(optarg, n)) return Usage("--seed wants a number");
-        options.seed = static_cast<std::uint32_t>(n);
-        break;
-      case kResRa:
-      case kResDec:
-        if (!ParseInt(optarg, n) || n == 0) return Usage("a resolution wants a nonzero number");
-        (c == kResRa ? model.axis1 : model.axis2).resolution = static_cast<std::int32_t>(n);
-        break;
-      case kScaleError:
-        if (!ParsePair(optarg, a, b)) return Usage("--scale-error wants E1,E2");
-        model.axis1.scale_error = a;
-        model.axis2.scale_error = b;
-        break;
-      case kZeroOffset:
-        if (!ParsePair(optarg, a, b)) return Usage("--zero-offset wants D1,D2");
-        model.axis1.zero_offset = a * astro::kDegree;
-        model.axis2.zero_offset = b * astro::kDegree;
-        break;
-      case kMount:
-        if (arg == "eq" || arg == "EQ") {
-          model.mount = dscsim::Mount::kEquatorial;
-        } else if (arg == "aa" || arg == "AA") {
-          model.mount = dscsim::Mount::kAltAzimuth;
-        } else {
-          return Usage("--mount wants eq or aa");
-        }
-        break;
-      case kTilt:
-      case kPolarError: {
-        if (!ParsePair(optarg, a, b) || std::fabs(a) > 10) {
-          return Usage(c == kTilt ? "--tilt wants DEG,AZ with DEG within 10 degrees"
-                                  : "--polar-error wants ALT,AZ within 10 degrees");
-        }
-        if (c == kPolarError && std::fabs(b) > 10) {
-          return Usage("--polar-error wants ALT,AZ within 10 degrees");
-        }
-        dscsim::MountGeometry& g = model.geometry;
-        (c == kTilt ? g.tilt : g.polar_altitude) = a * astro::kDegree;
-        (c == kTilt ? g.tilt_azimuth : g.polar_azimuth) = b * astro::kDegree;
-        break;
-      }
-      case kNonPerp:
-      case kCollimation: {
-        char* end = nullptr;
-        const double degrees = std::strtod(optarg, &end);
-        if (end == optarg || *end != '\0' || std::fabs(degrees) > 10) {
-          return Usage(c == kNonPerp ? "--non-perp wants degrees, within 10"
-                                     : "--collimation wants degrees, within 10");
-        }
-        (c == kNonPerp ? model.geometry.non_perpendicularity : model.geometry.collimation) =
-            degrees * astro::kDegree;
-        break;
-      }
-      case kCounter:
-        if (arg != "wrap" && arg != "on") return Usage("--counter wants wrap or on");
-        model.axis1.counts_on = model.axis2.counts_on = arg == "on";
-        break;
-      case kSite:
-        if (!ParsePair(optarg, a, b)) return Usage("--site wants LAT,LON");
-        if (a < -90 || a > 90 || b < -180 || b > 180) {
-          return Usage(("--site " + arg +
-                        ": the latitude must lie between -90 and 90 degrees and the longitude"
-                        " between -180 and 180")
-                           .c_str());
-        }
-        model.site = astro::Site{a * astro::kDegree, b * astro::kDegree};
-        break;
-      case kRef: {
-        const auto p = ParsePosition(arg);
-        if (!p) return Usage("--ref wants RA,DEC or a star's name");
-        model.ref_ra = p->ra;
-        model.ref_dec = p->dec;
-        break;
-      }
-      case kConnectJd: {
-        char* end = nullptr;
-        connect_jd = std::strtod(optarg, &end);
-        if (end == optarg || *end != '\0') return Usage("--connect-jd wants a Julian date");
-        break;
-      }
-      case kPoint:
-        point = ParsePosition(arg);
-        if (!point) return Usage("--point wants RA,DEC or a star's name");
-        break;
-      case kTrack:
-        track = true;
-        break;
-      case kLink:
-        link_path = arg;
-        break;
-      case kNoCommands:
-        commands = false;
-        break;
-      case kZeroOnOpen:
-        zero_on_open = true;
-        break;
       default:
         return Usage((std::string("unknown option '") + argv[optind - 1] + "'").c_str());
     }
@@ -647,15 +710,15 @@ int main(int argc, char** argv) {
   const int signal_fd = signalfd(-1, &signals, SFD_CLOEXEC);
   signal(SIGPIPE, SIG_IGN);
 
-  model.connect_julian_date = connect_jd ? *connect_jd : astro::JulianDateNow();
-  dscsim::Box box(options);
-  box.SetSkyModel(model);
-  box.SetFaults(faults);
-  if (counts)
-    box.SetCounts(static_cast<std::int32_t>(counts->first),
-                  static_cast<std::int32_t>(counts->second));
-  if (status) box.SetStatus(*status);
-  if (status_bytes && !box.SetStatusBytes(*status_bytes)) {
+  s.model.connect_julian_date = s.connect_jd ? *s.connect_jd : astro::JulianDateNow();
+  dscsim::Box box(s.options);
+  box.SetSkyModel(s.model);
+  box.SetFaults(s.faults);
+  if (s.counts)
+    box.SetCounts(static_cast<std::int32_t>(s.counts->first),
+                  static_cast<std::int32_t>(s.counts->second));
+  if (s.status) box.SetStatus(*s.status);
+  if (s.status_bytes && !box.SetStatusBytes(*s.status_bytes)) {
     return Usage("--status-bytes wants exactly 4 bytes, neither XON nor XOFF");
   }
   std::string error;
@@ -666,12 +729,12 @@ int main(int argc, char** argv) {
 
   Program program;
   program.box = &box;
-  program.link.path = link_path;
-  program.target = point;
-  program.tracking = track && point.has_value();
-  program.zero_on_open = zero_on_open;
-  if (zero_on_open) box.SetBeforeAnswer([&program] { program.TakeOpens(); });
-  if (point) box.PointAt(point->ra, point->dec, astro::JulianDateNow());
+  program.link.path = s.link_path;
+  program.target = s.point;
+  program.tracking = s.track && s.point.has_value();
+  program.zero_on_open = s.zero_on_open;
+  if (s.zero_on_open) box.SetBeforeAnswer([&program] { program.TakeOpens(); });
+  if (s.point) box.PointAt(s.point->ra, s.point->dec, astro::JulianDateNow());
   if (!program.Announce()) {
     // Without its link the box would answer where nobody looks for it.
     box.Stop();
@@ -681,7 +744,7 @@ int main(int argc, char** argv) {
 
   const auto started = std::chrono::steady_clock::now();
   std::string pending;
-  bool stdin_open = commands;
+  bool stdin_open = s.commands;
   while (!program.quit) {
     pollfd fds[3] = {
         {signal_fd, POLLIN, 0}, {stdin_open ? 0 : -1, POLLIN, 0}, {program.watch_fd, POLLIN, 0}};
@@ -692,7 +755,7 @@ int main(int argc, char** argv) {
       char buffer[512];
       const ssize_t n = ::read(0, buffer, sizeof buffer);
       if (n <= 0) {
-        stdin_open = false;  // no more commands; keep answering
+        stdin_open = false;  // no more s.commands; keep answering
       } else {
         pending.append(buffer, static_cast<std::size_t>(n));
         for (std::size_t eol; (eol = pending.find('\n')) != std::string::npos;) {
@@ -701,9 +764,9 @@ int main(int argc, char** argv) {
         }
       }
     }
-    if (unplug_after >= 0 &&
-        std::chrono::steady_clock::now() - started >= std::chrono::milliseconds(unplug_after)) {
-      unplug_after = -1;
+    if (s.unplug_after >= 0 &&
+        std::chrono::steady_clock::now() - started >= std::chrono::milliseconds(s.unplug_after)) {
+      s.unplug_after = -1;
       program.link.Remove();
       box.Unplug();
     }

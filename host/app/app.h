@@ -132,6 +132,27 @@ class App {
 
  private:
   void Help();
+  // The prompt's commands (host/commands/commands.cpp), one each.
+  void CommandHelp(const std::string& rest);
+  void CommandConnect(const std::string& rest);
+  void CommandDisconnect(const std::string& rest);
+  void CommandReport(const std::string& rest);
+  void CommandPosition(const std::string& rest);
+  void CommandWatch(const std::string& rest);
+  void CommandWait(const std::string& rest);
+  void CommandStars(const std::string& rest);
+  void CommandAdd(const std::string& rest);
+  void CommandRemove(const std::string& rest);
+  void CommandSight(const std::string& rest);
+  void CommandCalibrate(const std::string& rest);
+  void CommandConfigure(const std::string& rest);
+  void CommandMenu(const std::string& rest);
+  void CommandPage(const std::string& rest);
+  void CommandPort(const std::string& rest);
+  void CommandGuide(const std::string& rest);
+  void CommandCheck(const std::string& rest);
+  void CommandCheckPort(const std::string& rest);
+  void CommandTime(const std::string& rest);
   void ShowMenus();
   void Watch(double seconds);
   // Keeps the periodic updates going for a while; a line typed ends it early

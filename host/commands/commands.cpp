@@ -175,6 +175,158 @@ void App::Help() {
   console_.Print(Planetarium::HelpText());
 }
 
+void App::CommandHelp(const std::string& /*rest*/) { Help(); }
+
+void App::CommandConnect(const std::string& rest) {
+  if (session_.connected()) {
+    console_.Line("Already connected.");
+  } else if (!rest.empty()) {
+    console_.Line("connect takes nothing after it.");
+  } else if (AskForReferencePoint()) {
+    console_.Line(Connect() ? "Connected." : "Not connected.");
+  } else {
+    console_.Line("Not connected.");
+  }
+}
+
+void App::CommandDisconnect(const std::string& /*rest*/) {
+  if (!session_.connected()) {
+    console_.Line("Not connected.");
+  } else {
+    session_.Disconnect();
+    console_.Line(session_.connected() ? "Still connected." : "Disconnected.");
+  }
+}
+
+void App::CommandReport(const std::string& rest) {
+  if (!rest.empty() && rest != "on" && rest != "off") {
+    console_.Line("report takes on or off (or nothing, to switch), not '" + rest + "'.");
+  } else if (!session_.connected()) {
+    console_.Line("Not connected.");
+  } else {
+    const bool on = session_.reporting();
+    const bool want = rest == "on" ? true : rest == "off" ? false : !on;
+    if (want != on) session_.ToggleReporting();
+    console_.Line(std::string("Position reports are ") + (session_.reporting() ? "on." : "off."));
+  }
+}
+
+void App::CommandPosition(const std::string& /*rest*/) {
+  if (!session_.connected()) {
+    console_.Line("Not connected.");
+  } else if (const auto sky = session_.TelescopeObject(kHostContext)) {
+    console_.Line("Telescope: " + DescribeSky(*sky));
+    if (last_report_ && last_report_->horizontal()) {
+      console_.Line("Last report: " + DescribeReport(*last_report_));
+    }
+  } else {
+    console_.Line("The plug-in gave no position.");
+  }
+}
+
+void App::CommandWatch(const std::string& rest) {
+  double seconds = 10.0;
+  if (!rest.empty() && (!ParseNumber(rest, &seconds) || seconds <= 0 || seconds > kLongestWait)) {
+    console_.Line(
+        "watch takes a number of seconds. It must be more than 0 and at most 3600, "
+        "not '" +
+        rest + "'.");
+  } else {
+    Watch(seconds);
+  }
+}
+
+void App::CommandWait(const std::string& rest) {
+  double seconds = 0.0;
+  if (!ParseNumber(rest, &seconds) || seconds < 0 || seconds > kLongestWait) {
+    console_.Line("wait takes a number of seconds from 0 to 3600, not '" + rest + "'.");
+  } else {
+    Wait(seconds);
+  }
+}
+
+void App::CommandStars(const std::string& rest) {
+  double count = 10;
+  if (!rest.empty() && (!ParseNumber(rest, &count) || count < 1 || count != std::floor(count))) {
+    console_.Line("stars takes a whole number of stars, 1 or more, not '" + rest + "'.");
+  } else {
+    ListStars(static_cast<int>(std::min(count, 1000.0)));
+  }
+}
+
+void App::CommandAdd(const std::string& rest) { ObjectCommand(VL_CMD_ADD, rest); }
+
+void App::CommandRemove(const std::string& rest) { ObjectCommand(VL_CMD_REMOVE, rest); }
+
+void App::CommandSight(const std::string& rest) { ObjectCommand(VL_CMD_SIGHT, rest); }
+
+void App::CommandCalibrate(const std::string& /*rest*/) { ObjectCommand(VL_CMD_CALIBRATE, ""); }
+
+void App::CommandConfigure(const std::string& /*rest*/) {
+  const std::string before = ProfileValue("ResRA", "4096") + "," + ProfileValue("ResDec", "8192");
+  session_.Configure();
+  ReviewSettings(before);
+}
+
+void App::CommandMenu(const std::string& /*rest*/) { ShowMenus(); }
+
+void App::CommandPage(const std::string& rest) {
+  SavePage(rest.empty() ? "velastra-page.png" : rest);
+}
+
+void App::CommandPort(const std::string& rest) {
+  const std::size_t gap = rest.find(' ');
+  if (gap == std::string::npos) {
+    console_.Line("port takes a port name and a device: port COM1 /dev/ttyUSB0");
+  } else {
+    LinkPort(rest.substr(0, gap), Trim(rest.substr(gap + 1)));
+  }
+}
+
+void App::CommandGuide(const std::string& rest) {
+  // guide [N] [axes|mount]
+  double count = 4;
+  std::optional<bool> mount_model;
+  std::string number = rest;
+  const std::size_t gap = rest.rfind(' ');
+  const std::string last = gap == std::string::npos ? rest : rest.substr(gap + 1);
+  if (last == "mount" || last == "axes") {
+    mount_model = last == "mount";
+    number = gap == std::string::npos ? "" : Trim(rest.substr(0, gap));
+  }
+  if (!number.empty() &&
+      (!ParseNumber(number, &count) || count < 2 || count > 8 || count != std::floor(count))) {
+    console_.Line(
+        "guide takes a number of calibration stars from 2 to 8 and then axes or "
+        "mount, not '" +
+        rest + "'.");
+  } else {
+    RunGuidedSession(*this, static_cast<std::size_t>(count), mount_model);
+  }
+}
+
+void App::CommandCheck(const std::string& rest) {
+  const astro::Star* star = astro::FindStar(rest);
+  if (star == nullptr) {
+    console_.Line(rest.empty() ? "Name a star (try 'stars')."
+                               : "No star named '" + rest + "' in the catalogue (try 'stars').");
+  } else if (const double altitude = SkyNow().Observed(*star).altitude; altitude <= 0.0) {
+    console_.Line(std::string(star->name) + " is below the horizon now (Alt " +
+                  FormatDegrees(altitude, 1) + "): the telescope cannot point at it.");
+  } else {
+    CheckStar(*this, *star);
+  }
+}
+
+void App::CommandCheckPort(const std::string& rest) {
+  ExplainPort(rest.empty() ? ProfilePort() : rest);
+}
+
+void App::CommandTime(const std::string& /*rest*/) {
+  SendTime();
+  console_.Line("Sent the time.");
+}
+
 bool App::Execute(const std::string& raw) {
   const std::string line = Trim(raw);
   if (line.empty() || line[0] == '#') return true;
@@ -184,132 +336,42 @@ bool App::Execute(const std::string& raw) {
   const std::string rest = space == std::string::npos ? "" : Trim(line.substr(space + 1));
 
   if (command == "quit" || command == "exit") return false;
-  if (command == "help" || command == "?") {
-    Help();
-  } else if (command == "connect") {
-    if (session_.connected()) {
-      console_.Line("Already connected.");
-    } else if (!rest.empty()) {
-      console_.Line("connect takes nothing after it.");
-    } else if (AskForReferencePoint()) {
-      console_.Line(Connect() ? "Connected." : "Not connected.");
-    } else {
-      console_.Line("Not connected.");
+  // The prompt's commands, one function each.
+  static const struct {
+    const char* name;
+    void (App::*run)(const std::string& rest);
+  } kCommands[] = {
+      {"help", &App::CommandHelp},
+      {"?", &App::CommandHelp},
+      {"connect", &App::CommandConnect},
+      {"disconnect", &App::CommandDisconnect},
+      {"report", &App::CommandReport},
+      {"position", &App::CommandPosition},
+      {"where", &App::CommandPosition},
+      {"watch", &App::CommandWatch},
+      {"wait", &App::CommandWait},
+      {"stars", &App::CommandStars},
+      {"add", &App::CommandAdd},
+      {"remove", &App::CommandRemove},
+      {"sight", &App::CommandSight},
+      {"calibrate", &App::CommandCalibrate},
+      {"configure", &App::CommandConfigure},
+      {"config", &App::CommandConfigure},
+      {"menu", &App::CommandMenu},
+      {"page", &App::CommandPage},
+      {"port", &App::CommandPort},
+      {"guide", &App::CommandGuide},
+      {"check", &App::CommandCheck},
+      {"check-port", &App::CommandCheckPort},
+      {"time", &App::CommandTime},
+  };
+  for (const auto& c : kCommands) {
+    if (command == c.name) {
+      (this->*c.run)(rest);
+      return true;
     }
-  } else if (command == "disconnect") {
-    if (!session_.connected()) {
-      console_.Line("Not connected.");
-    } else {
-      session_.Disconnect();
-      console_.Line(session_.connected() ? "Still connected." : "Disconnected.");
-    }
-  } else if (command == "report") {
-    if (!rest.empty() && rest != "on" && rest != "off") {
-      console_.Line("report takes on or off (or nothing, to switch), not '" + rest + "'.");
-    } else if (!session_.connected()) {
-      console_.Line("Not connected.");
-    } else {
-      const bool on = session_.reporting();
-      const bool want = rest == "on" ? true : rest == "off" ? false : !on;
-      if (want != on) session_.ToggleReporting();
-      console_.Line(std::string("Position reports are ") + (session_.reporting() ? "on." : "off."));
-    }
-  } else if (command == "position" || command == "where") {
-    if (!session_.connected()) {
-      console_.Line("Not connected.");
-    } else if (const auto sky = session_.TelescopeObject(kHostContext)) {
-      console_.Line("Telescope: " + DescribeSky(*sky));
-      if (last_report_ && last_report_->horizontal()) {
-        console_.Line("Last report: " + DescribeReport(*last_report_));
-      }
-    } else {
-      console_.Line("The plug-in gave no position.");
-    }
-  } else if (command == "watch") {
-    double seconds = 10.0;
-    if (!rest.empty() && (!ParseNumber(rest, &seconds) || seconds <= 0 || seconds > kLongestWait)) {
-      console_.Line(
-          "watch takes a number of seconds. It must be more than 0 and at most 3600, "
-          "not '" +
-          rest + "'.");
-    } else {
-      Watch(seconds);
-    }
-  } else if (command == "wait") {
-    double seconds = 0.0;
-    if (!ParseNumber(rest, &seconds) || seconds < 0 || seconds > kLongestWait) {
-      console_.Line("wait takes a number of seconds from 0 to 3600, not '" + rest + "'.");
-    } else {
-      Wait(seconds);
-    }
-  } else if (command == "stars") {
-    double count = 10;
-    if (!rest.empty() && (!ParseNumber(rest, &count) || count < 1 || count != std::floor(count))) {
-      console_.Line("stars takes a whole number of stars, 1 or more, not '" + rest + "'.");
-    } else {
-      ListStars(static_cast<int>(std::min(count, 1000.0)));
-    }
-  } else if (command == "add") {
-    ObjectCommand(VL_CMD_ADD, rest);
-  } else if (command == "remove") {
-    ObjectCommand(VL_CMD_REMOVE, rest);
-  } else if (command == "sight") {
-    ObjectCommand(VL_CMD_SIGHT, rest);
-  } else if (command == "calibrate") {
-    ObjectCommand(VL_CMD_CALIBRATE, "");
-  } else if (command == "configure" || command == "config") {
-    const std::string before = ProfileValue("ResRA", "4096") + "," + ProfileValue("ResDec", "8192");
-    session_.Configure();
-    ReviewSettings(before);
-  } else if (command == "menu") {
-    ShowMenus();
-  } else if (command == "page") {
-    SavePage(rest.empty() ? "velastra-page.png" : rest);
-  } else if (command == "port") {
-    const std::size_t gap = rest.find(' ');
-    if (gap == std::string::npos) {
-      console_.Line("port takes a port name and a device: port COM1 /dev/ttyUSB0");
-    } else {
-      LinkPort(rest.substr(0, gap), Trim(rest.substr(gap + 1)));
-    }
-  } else if (command == "guide") {
-    // guide [N] [axes|mount]
-    double count = 4;
-    std::optional<bool> mount_model;
-    std::string number = rest;
-    const std::size_t gap = rest.rfind(' ');
-    const std::string last = gap == std::string::npos ? rest : rest.substr(gap + 1);
-    if (last == "mount" || last == "axes") {
-      mount_model = last == "mount";
-      number = gap == std::string::npos ? "" : Trim(rest.substr(0, gap));
-    }
-    if (!number.empty() &&
-        (!ParseNumber(number, &count) || count < 2 || count > 8 || count != std::floor(count))) {
-      console_.Line(
-          "guide takes a number of calibration stars from 2 to 8 and then axes or "
-          "mount, not '" +
-          rest + "'.");
-    } else {
-      RunGuidedSession(*this, static_cast<std::size_t>(count), mount_model);
-    }
-  } else if (command == "check") {
-    const astro::Star* star = astro::FindStar(rest);
-    if (star == nullptr) {
-      console_.Line(rest.empty() ? "Name a star (try 'stars')."
-                                 : "No star named '" + rest + "' in the catalogue (try 'stars').");
-    } else if (const double altitude = SkyNow().Observed(*star).altitude; altitude <= 0.0) {
-      console_.Line(std::string(star->name) + " is below the horizon now (Alt " +
-                    FormatDegrees(altitude, 1) + "): the telescope cannot point at it.");
-    } else {
-      CheckStar(*this, *star);
-    }
-  } else if (command == "check-port") {
-    ExplainPort(rest.empty() ? ProfilePort() : rest);
-  } else if (command == "time") {
-    SendTime();
-    console_.Line("Sent the time.");
-  } else if (extension_ != nullptr && extension_->Execute(command, rest)) {
-  } else {
+  }
+  if (extension_ == nullptr || !extension_->Execute(command, rest)) {
     console_.Line("Unknown command '" + command + "'; type 'help'.");
   }
   return true;

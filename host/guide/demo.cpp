@@ -103,6 +103,14 @@ class Demo {
   std::vector<double> MeasureSky();
   // Calibrates with the pointing model named; false when the plug-in did not.
   bool CalibrateWith(bool mount_model);
+  // The steps of Run that stand on their own: connecting with reports on,
+  // the table of errors, and the pictures (the page's path).
+  bool ConnectAndReport();
+  void PrintResults(const std::vector<ChartStar>& chart, const std::vector<double>& sky_axes,
+                    const std::vector<double>& sky_mount, bool have_mount,
+                    const std::vector<NightSeries>& night);
+  std::string SavePictures(const std::vector<ChartStar>& chart,
+                           const std::vector<NightSeries>& night);
   void ShowProgress(double fraction, const std::string& what);
 
   App& app_;
@@ -299,14 +307,8 @@ std::string Summary(const std::vector<double>& sorted) {
   return text;
 }
 
-int Demo::Run() {
-  Say("velastra-host demo: the telescope controller plug-in, a setting-circle box and a"
-      " telescope with a real mount's errors, from connecting to a calibrated telescope, with"
-      " both of the plug-in's pointing models.");
-  if (!Prepare()) return 1;
-  if (!app_.Start()) return 1;
+bool Demo::ConnectAndReport() {
   Session& session = app_.session();
-
   Step("Connect (operation 26) and switch position reports on (operation 28)");
   if (box_) {
     box_->SetConnectTime(astro::JulianDateNow());
@@ -322,6 +324,78 @@ int Demo::Run() {
   session.ToggleReporting();
   Say(std::string("Position reports are ") + (session.reporting() ? "on." : "off."));
   Pump(2.2, "waiting for reports");
+  return true;
+}
+
+void Demo::PrintResults(const std::vector<ChartStar>& chart, const std::vector<double>& sky_axes,
+                        const std::vector<double>& sky_mount, bool have_mount,
+                        const std::vector<NightSeries>& night) {
+  Say("");
+  Say("  star          error before   six coefficients   mount model");
+  for (const ChartStar& s : chart) {
+    const std::string mount =
+        s.has_mount ? FormatArcmin(astro::AngularSeparation(s.catalogue, s.after_mount)) : "-";
+    char line[200];
+    std::snprintf(line, sizeof line, "  %-12s  %12s  %17s  %12s%s", s.name.c_str(),
+                  FormatArcmin(astro::AngularSeparation(s.catalogue, s.before)).c_str(),
+                  FormatArcmin(astro::AngularSeparation(s.catalogue, s.after)).c_str(),
+                  mount.c_str(), s.check ? "   (not a calibration star)" : "");
+    Say(line);
+  }
+  Say("");
+  Say("  Across the sky above 15 degrees (" + std::to_string(kSkyDirections) + " directions):");
+  Say("    six coefficients: " + Summary(sky_axes));
+  if (have_mount) Say("    mount model:      " + Summary(sky_mount));
+  if (box_) {
+    Say("");
+    Say("  Six hours of the night in simulated time, each calibration unchanged:");
+    for (const NightSeries& s : night) {
+      double worst = 0.0;
+      for (double e : s.error_arcmin) worst = std::max(worst, e);
+      char line[160];
+      std::snprintf(line, sizeof line, "    %-30s  worst error %6.1f' over %zu checks",
+                    s.name.c_str(), worst, s.error_arcmin.size());
+      Say(line);
+    }
+    Say("  A star crossing the south meridian crosses the azimuth counter's seam, half a turn"
+        " from the reference point: there the counter's 0.5% scale error leaves an arc where"
+        " one count stands for two places, and no model can place the telescope.");
+  }
+}
+
+std::string Demo::SavePictures(const std::vector<ChartStar>& chart,
+                               const std::vector<NightSeries>& night) {
+  Step("Pictures");
+  const std::string page = (out_ / "diagnostics-page.png").string();
+  const std::string chart_path = (out_ / "calibration-chart.png").string();
+  app_.SavePage(page);
+  std::string error;
+  if (WriteCalibrationChart(chart, app_.text(), chart_path, &error)) {
+    Say("Saved the calibration chart to " + chart_path);
+  } else {
+    console_.Error("cannot write " + chart_path + ": " + error);
+  }
+  const std::string night_path = (out_ / "night-errors.png").string();
+  if (!night.empty()) {
+    const double two_counts = 2.0 * astro::kTwoPi / kResolution / astro::kArcminute;
+    if (WriteNightChart(night, two_counts, app_.text(), night_path, &error)) {
+      Say("Saved the night's errors to " + night_path);
+    } else {
+      console_.Error("cannot write " + night_path + ": " + error);
+    }
+  }
+  return page;
+}
+
+int Demo::Run() {
+  Say("velastra-host demo: the telescope controller plug-in, a setting-circle box and a"
+      " telescope with a real mount's errors, from connecting to a calibrated telescope, with"
+      " both of the plug-in's pointing models.");
+  if (!Prepare()) return 1;
+  if (!app_.Start()) return 1;
+  Session& session = app_.session();
+
+  if (!ConnectAndReport()) return 1;
 
   // Well spread, away from the azimuth counter's seam (half a turn from the
   // reference point), where its scale error leaves a thin arc no model can
@@ -387,61 +461,13 @@ int Demo::Run() {
     }
   }
   Pump(1.1, "reporting");
-  Say("");
-  Say("  star          error before   six coefficients   mount model");
-  for (const ChartStar& s : chart) {
-    const std::string mount =
-        s.has_mount ? FormatArcmin(astro::AngularSeparation(s.catalogue, s.after_mount)) : "-";
-    char line[200];
-    std::snprintf(line, sizeof line, "  %-12s  %12s  %17s  %12s%s", s.name.c_str(),
-                  FormatArcmin(astro::AngularSeparation(s.catalogue, s.before)).c_str(),
-                  FormatArcmin(astro::AngularSeparation(s.catalogue, s.after)).c_str(),
-                  mount.c_str(), s.check ? "   (not a calibration star)" : "");
-    Say(line);
-  }
-  Say("");
-  Say("  Across the sky above 15 degrees (" + std::to_string(kSkyDirections) + " directions):");
-  Say("    six coefficients: " + Summary(sky_axes));
-  if (have_mount) Say("    mount model:      " + Summary(sky_mount));
-  if (box_) {
-    Say("");
-    Say("  Six hours of the night in simulated time, each calibration unchanged:");
-    for (const NightSeries& s : night) {
-      double worst = 0.0;
-      for (double e : s.error_arcmin) worst = std::max(worst, e);
-      char line[160];
-      std::snprintf(line, sizeof line, "    %-30s  worst error %6.1f' over %zu checks",
-                    s.name.c_str(), worst, s.error_arcmin.size());
-      Say(line);
-    }
-    Say("  A star crossing the south meridian crosses the azimuth counter's seam, half a turn"
-        " from the reference point: there the counter's 0.5% scale error leaves an arc where"
-        " one count stands for two places, and no model can place the telescope.");
-  }
+  PrintResults(chart, sky_axes, sky_mount, have_mount, night);
 
-  Step("Pictures");
-  const std::string page = (out_ / "diagnostics-page.png").string();
-  const std::string chart_path = (out_ / "calibration-chart.png").string();
-  app_.SavePage(page);
-  std::string error;
-  if (WriteCalibrationChart(chart, app_.text(), chart_path, &error)) {
-    Say("Saved the calibration chart to " + chart_path);
-  } else {
-    console_.Error("cannot write " + chart_path + ": " + error);
-  }
-  const std::string night_path = (out_ / "night-errors.png").string();
-  if (!night.empty()) {
-    const double two_counts = 2.0 * astro::kTwoPi / kResolution / astro::kArcminute;
-    if (WriteNightChart(night, two_counts, app_.text(), night_path, &error)) {
-      Say("Saved the night's errors to " + night_path);
-    } else {
-      console_.Error("cannot write " + night_path + ": " + error);
-    }
-  }
+  const std::string page = SavePictures(chart, night);
   session.Disconnect();
   Say("\nDone.  The diagnostics page as the plug-in drew it: " + page);
-  Say("The calibration chart: " + chart_path);
-  if (!night.empty()) Say("The night's errors: " + night_path);
+  Say("The calibration chart: " + (out_ / "calibration-chart.png").string());
+  if (!night.empty()) Say("The night's errors: " + (out_ / "night-errors.png").string());
   Say("The host's log: " + (out_ / "host.log").string());
   return 0;
 }

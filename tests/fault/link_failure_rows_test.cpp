@@ -288,4 +288,19 @@ TEST_F(LinkFailureRows, AFailedPurgeDoesNotStopTheQuery) {
   EXPECT_TRUE(wsm::TheLog().boxes.empty());
 }
 
+// The backend's reads keep the real port's rules: nothing to read into is
+// fine for a read of nothing, and refused for a read of something.
+TEST_F(LinkFailureRows, TheBackendReadsNothingIntoNowhereButNotSomething) {
+  const plat::Handle port = plat::SerialOpen("COM1");
+  ASSERT_NE(port, plat::kInvalidHandle);
+  plat::fault::Arrive("abc");
+  std::uint32_t count = 99;
+  EXPECT_TRUE(plat::SerialRead(port, nullptr, 0, &count));
+  EXPECT_EQ(count, 0u);
+  count = 99;
+  EXPECT_FALSE(plat::SerialRead(port, nullptr, 3, &count));
+  EXPECT_EQ(count, 0u);
+  EXPECT_EQ(plat::fault::Waiting(), "abc");
+}
+
 }  // namespace

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <ftw.h>
 #include <gtest/gtest.h>
+#include <limits.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/resource.h>
@@ -12,6 +13,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
@@ -146,7 +148,8 @@ TEST_F(PosixProfile, ValuesLoseBlanksAndOnePairOfQuotes) {
       "f=\"\n"
       "g=\n"
       "h=x=y\n"
-      "\t i \t=\t7\n");
+      "\t i \t=\t7\n"
+      "j= \t \n");
   EXPECT_EQ(Read("S", "a"), "padded value");
   EXPECT_EQ(Read("S", "b"), "quoted  ");
   EXPECT_EQ(Read("S", "c"), "\"twice\"");
@@ -156,6 +159,7 @@ TEST_F(PosixProfile, ValuesLoseBlanksAndOnePairOfQuotes) {
   EXPECT_EQ(Read("S", "g"), "");  // present but empty: not the default
   EXPECT_EQ(Read("S", "h"), "x=y");
   EXPECT_EQ(Read("S", "i"), "7");
+  EXPECT_EQ(Read("S", "j"), "");  // only blanks: empty
 }
 
 TEST_F(PosixProfile, ResultIsCutToTheBuffer) {
@@ -352,6 +356,32 @@ TEST_F(PosixProfile, UnwritableFolderLeavesTheOldProfile) {
   ASSERT_EQ(chmod(folder_.c_str(), 0555), 0);
   plat::ProfileWrite("S", "k", "2");
   EXPECT_EQ(Slurp(ini_), "[S]\nk=1\n");
+}
+
+// Writes fail, and say why, where the profile cannot be: a folder that
+// cannot be made (its parent is a link to nothing), and a folder whose
+// profile's path is one byte too long to name.  Removing a key fails there
+// too, and nothing is created.
+TEST_F(PosixProfile, AProfileThatCannotBeThereIsNotWritten) {
+  ASSERT_EQ(symlink((root_ + "/nowhere/at/all").c_str(), (root_ + "/dangling").c_str()), 0);
+  std::string deep = root_;
+  while (deep.size() + 1 + 200 < PATH_MAX - 8) deep += "/" + std::string(200, 'd');
+  deep += "/" + std::string(PATH_MAX - 8 - deep.size() - 1, 'e');
+  ASSERT_EQ(deep.size() + std::strlen("/win.ini"), std::size_t{PATH_MAX});
+  struct Case {
+    std::string folder, reason;
+  };
+  for (const Case& c : {Case{root_ + "/dangling/config", std::strerror(ENOENT)},
+                        Case{deep, std::strerror(ENAMETOOLONG)}}) {
+    ScopedEnv folder("VELASTRA_CONFIG_DIR", c.folder.c_str());
+    for (const char* text : {"v", static_cast<const char*>(nullptr)}) {
+      plat::ProfileWriteFailure failure;
+      EXPECT_FALSE(plat::ProfileWrite("S", "k", text, &failure)) << c.folder.size();
+      EXPECT_EQ(std::string(failure.reason), c.reason) << c.folder.size();
+    }
+  }
+  EXPECT_FALSE(Exists(root_ + "/nowhere"));
+  EXPECT_TRUE(FolderEntries(deep).empty());
 }
 
 TEST_F(PosixProfile, LongNamesAndValuesAreSafe) {

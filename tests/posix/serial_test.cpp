@@ -25,6 +25,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "platform/platform.h"
 #include "test_blocks.h"
@@ -316,6 +317,19 @@ TEST(PosixSerialDefinition, ParsesTheDefinitionString) {
   EXPECT_FALSE(line.rts_enable);
 }
 
+TEST(PosixSerialDefinition, TwoDigitRatesStandForTheModeCommandsRates) {
+  // Every abbreviation, and rates that only look like one stay as they are.
+  const std::uint32_t cases[][2] = {{11, 110},  {15, 150},  {30, 300},     {60, 600},   {12, 1200},
+                                    {24, 2400}, {48, 4800}, {96, 9600},    {19, 19200}, {600, 600},
+                                    {110, 110}, {14, 14},   {38400, 38400}};
+  for (const auto& [typed, rate] : cases) {
+    plat::LineSettings line;
+    const std::string definition = "baud=" + std::to_string(typed);
+    ASSERT_TRUE(plat::SerialBuildLineSettings(definition.c_str(), line)) << definition;
+    EXPECT_EQ(line.baud, rate) << definition;
+  }
+}
+
 TEST(PosixSerialDefinition, RefusesBadDefinitionsAndChangesNothing) {
   for (const char* bad :
        {"", "   ", "baud=9600 speed=1", "baud=abc", "baud=", "baud=0", "baud=99999999999", "data=9",
@@ -330,6 +344,13 @@ TEST(PosixSerialDefinition, RefusesBadDefinitionsAndChangesNothing) {
   }
   plat::LineSettings line;
   EXPECT_FALSE(plat::SerialBuildLineSettings(nullptr, line));
+  // A handshake is on or off, nothing else.
+  for (const char* key : {"xon", "octs", "odsr", "dtr", "rts"}) {
+    for (const char* value : {"yes", "1", "of"}) {
+      const std::string bad = std::string(key) + "=" + value;
+      EXPECT_FALSE(plat::SerialBuildLineSettings(bad.c_str(), line)) << bad;
+    }
+  }
 }
 
 TEST_F(PosixSerial, AppliesRawLineWithXonXoff) {
@@ -358,6 +379,7 @@ TEST_F(PosixSerial, AppliesOtherLines) {
   termios tio{};
   ASSERT_EQ(tcgetattr(slave_, &tio), 0);
   EXPECT_EQ(cfgetospeed(&tio), static_cast<speed_t>(B115200));
+  EXPECT_EQ(tio.c_cflag & CSTOPB, static_cast<tcflag_t>(CSTOPB));
   // Recent kernels keep a pseudo-terminal at 8 data bits without parity
   // whatever is asked, so character size and parity are not checked here.
   EXPECT_EQ(tio.c_iflag & (IXON | IXOFF), 0u);
@@ -367,6 +389,28 @@ TEST_F(PosixSerial, AppliesOtherLines) {
   line.baud = 9600;
   line.data_bits = 9;
   EXPECT_FALSE(plat::SerialSetLineSettings(port_, line));
+}
+
+TEST_F(PosixSerial, AppliesEveryStandardRate) {
+  port_ = plat::SerialOpen("COM7");
+  ASSERT_NE(port_, plat::kInvalidHandle);
+  const std::pair<std::uint32_t, speed_t> rates[] = {
+      {50, B50},           {75, B75},           {110, B110},         {134, B134},
+      {150, B150},         {200, B200},         {300, B300},         {600, B600},
+      {1200, B1200},       {1800, B1800},       {2400, B2400},       {4800, B4800},
+      {9600, B9600},       {19200, B19200},     {38400, B38400},     {57600, B57600},
+      {115200, B115200},   {230400, B230400},   {460800, B460800},   {500000, B500000},
+      {576000, B576000},   {921600, B921600},   {1000000, B1000000}, {1152000, B1152000},
+      {1500000, B1500000}, {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000},
+      {3500000, B3500000}, {4000000, B4000000}};
+  for (const auto& [baud, code] : rates) {
+    plat::LineSettings line;
+    line.baud = baud;
+    ASSERT_TRUE(plat::SerialSetLineSettings(port_, line)) << baud;
+    termios tio{};
+    ASSERT_EQ(tcgetattr(slave_, &tio), 0);
+    EXPECT_EQ(cfgetospeed(&tio), code) << baud;
+  }
 }
 
 // ---- Purge and transmit -------------------------------------------------------------

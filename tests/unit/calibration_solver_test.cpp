@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "calibration/calibration.h"
@@ -368,6 +369,26 @@ TEST(FitTest, SingularFitsRefuseWithoutABoxOfTheirOwn) {
   EXPECT_EQ(ctl::FitLine(points, a, b), 0);
   EXPECT_EQ(b, 8.0);
   EXPECT_TRUE(wsm::TheLog().boxes.empty());
+}
+
+// Three encoder angles, two of them `gap` apart: too close together, rounding
+// would make the curvature, and the fit is refused; a little farther apart
+// the parabola goes through all three.
+TEST(FitTest, AParabolaNeedsItsAnglesFarEnoughApart) {
+  const auto parabola = [](double x) { return 0.5 * x * x + 0.25 * x + 0.125; };
+  for (const auto& [gap, fits] : {std::pair{1e-3, false}, std::pair{3e-3, true}}) {
+    wsm::Reset();
+    ctl::PointTable points;
+    points.x[0] = 3.0;
+    const double x[] = {0.0, 1.0, 1.0 + gap};
+    for (int i = 0; i < 3; ++i) points.x[i + 1] = x[i], points.y[i + 1] = parabola(x[i]);
+    double a = 7.0, b = 8.0, c = 9.0;
+    EXPECT_EQ(ctl::FitQuadratic(points, a, b, c), fits ? 1 : 0) << gap;
+    EXPECT_NEAR(a, fits ? 0.5 : 7.0, 1e-6) << gap;
+    EXPECT_NEAR(b, fits ? 0.25 : 8.0, 1e-6) << gap;
+    EXPECT_NEAR(c, fits ? 0.125 : 9.0, 1e-6) << gap;
+    EXPECT_TRUE(wsm::TheLog().boxes.empty());
+  }
 }
 
 }  // namespace
