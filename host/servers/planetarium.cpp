@@ -74,16 +74,16 @@ bool Planetarium::Valid(const std::string& command, const std::string& rest, std
   return false;
 }
 
-bool Planetarium::Listen(TcpServer& server, const std::string& spec) {
+bool Planetarium::Listen(TcpServer& server, const std::string& where) {
   Console& out = app_.console();
-  if (spec == "off") {
+  if (where == "off") {
     server.Stop();
     out.Line(server.name() + " server stopped.");
     return true;
   }
   Endpoint endpoint;
   std::string error;
-  if (!ParseEndpoint(spec, &endpoint, &error) || !server.Listen(endpoint, &error)) {
+  if (!ParseEndpoint(where, &endpoint, &error) || !server.Listen(endpoint, &error)) {
     out.Line(server.name() + " server: " + error + ".");
     return false;
   }

@@ -50,7 +50,7 @@ class Planetarium : public WaitHook, public Extension {
     std::string name;
     astro::Equatorial apparent;
   };
-  bool Listen(TcpServer& server, const std::string& spec);
+  bool Listen(TcpServer& server, const std::string& where);
   void Refresh();
   void ShowNotices();
   // Puts the object on the calibration list and sights it; false (after the
