@@ -85,8 +85,17 @@ Picture ReadPng(const std::string& path) {
 
 bool HaveTmux() { return std::system("command -v tmux >/dev/null 2>&1") == 0; }
 
+namespace {
+int NextSocket() {
+  static int next = 0;
+  return ++next;
+}
+}  // namespace
+
 Tmux::Tmux(const std::string& command, int columns, int rows)
-    : socket_("velastra-test-" + std::to_string(getpid())) {
+    // A server of its own each time: a second session on the socket of one
+    // just killed can meet that server still exiting.
+    : socket_("velastra-test-" + std::to_string(getpid()) + "-" + std::to_string(NextSocket())) {
   const std::string start = "tmux -L " + socket_ + " -f /dev/null new-session -d -x " +
                             std::to_string(columns) + " -y " + std::to_string(rows) + " " +
                             ShellQuote(command);
