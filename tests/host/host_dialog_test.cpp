@@ -135,23 +135,39 @@ TEST(HostDialogForm, AMessageBoxWaitsForThePersonAtATerminal) {
   tmux.Type("quit");
 }
 
+// The simulated box on COM1 of a profile of its own, unpaced.
+struct BoxAtCom1 {
+  dscsim::Box box;
+  testsupport::TempConfigDir config;
+  bool Start() {
+    if (!box.Start()) return false;
+    box.SetPacing(false);
+    config.WriteProfile(kProfile);
+    config.LinkPort("COM1", box.SlavePath());
+    return true;
+  }
+};
+
+// At the prompt: connect (the telescope on the reference point) and switch
+// the position reports on.
+void ReportsOn(hosttest::Tmux& tmux) {
+  ASSERT_TRUE(tmux.started());
+  ASSERT_TRUE(tmux.WaitFor("velastra>")) << tmux.Screen();
+  tmux.Type("connect");
+  ASSERT_TRUE(tmux.WaitFor("Press Enter when it points there")) << tmux.Screen();
+  tmux.Type("");
+  tmux.Type("report on");
+  ASSERT_TRUE(tmux.WaitFor("Position reports are on.")) << tmux.Screen();
+}
+
 TEST(HostLinkFailure, OneKeyAtTheBoxStopsReportsOrDisconnects) {
   if (!hosttest::HaveTmux()) GTEST_SKIP() << "tmux is not installed (scripts/setup test)";
   for (const char key : {'s', 'd'}) {
-    dscsim::Box box;
-    ASSERT_TRUE(box.Start());
-    box.SetPacing(false);
-    testsupport::TempConfigDir config;
-    config.WriteProfile(kProfile);
-    config.LinkPort("COM1", box.SlavePath());
-    hosttest::Tmux tmux(std::string(VELASTRA_HOST_PATH) + " " + Args(config), 100, 45);
-    ASSERT_TRUE(tmux.started());
-    ASSERT_TRUE(tmux.WaitFor("velastra>")) << tmux.Screen();
-    tmux.Type("connect");
-    ASSERT_TRUE(tmux.WaitFor("Press Enter when it points there")) << tmux.Screen();
-    tmux.Type("");
-    tmux.Type("report on");
-    ASSERT_TRUE(tmux.WaitFor("Position reports are on.")) << tmux.Screen();
+    BoxAtCom1 at;
+    ASSERT_TRUE(at.Start());
+    dscsim::Box& box = at.box;
+    hosttest::Tmux tmux(std::string(VELASTRA_HOST_PATH) + " " + Args(at.config), 100, 45);
+    ASSERT_NO_FATAL_FAILURE(ReportsOn(tmux));
     box.Unplug();  // the cable is pulled while reports run
     ASSERT_TRUE(tmux.WaitFor("d: OK, then disconnect")) << tmux.Screen();
     // "Failed to send Q command." as a rule; a pull in the middle of a query
@@ -178,20 +194,12 @@ TEST(HostLinkFailure, OneKeyAtTheBoxStopsReportsOrDisconnects) {
 // is kept.
 TEST(HostLinkFailure, WhatWasTypedBeforeTheBoxIsKept) {
   if (!hosttest::HaveTmux()) GTEST_SKIP() << "tmux is not installed (scripts/setup test)";
-  dscsim::Box box;
-  ASSERT_TRUE(box.Start());
-  box.SetPacing(false);
-  testsupport::TempConfigDir config;
-  config.WriteProfile(kProfile);
-  config.LinkPort("COM1", box.SlavePath());
+  BoxAtCom1 at;
+  ASSERT_TRUE(at.Start());
+  dscsim::Box& box = at.box;
+  const testsupport::TempConfigDir& config = at.config;
   hosttest::Tmux tmux(std::string(VELASTRA_HOST_PATH) + " " + Args(config), 150, 45);
-  ASSERT_TRUE(tmux.started());
-  ASSERT_TRUE(tmux.WaitFor("velastra>")) << tmux.Screen();
-  tmux.Type("connect");
-  ASSERT_TRUE(tmux.WaitFor("Press Enter when it points there")) << tmux.Screen();
-  tmux.Type("");
-  tmux.Type("report on");
-  ASSERT_TRUE(tmux.WaitFor("Position reports are on.")) << tmux.Screen();
+  ASSERT_NO_FATAL_FAILURE(ReportsOn(tmux));
   const std::string picture = (config.Path() / "sky.png").string();
   tmux.Keys("page " + (config.Path() / "s").string());
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
