@@ -269,7 +269,8 @@ TEST_F(PlanetariumServers, IndiLx200DriverFollowsTheTelescopeAndSyncsIt) {
   Indi("indi_setprop", "LX200 Basic.CONNECTION.CONNECT=On", indi_port);
   host_.WaitFor("LX200: 127\\.0\\.0\\.1:\\d+ connected");
   double ra = NAN, dec = NAN;
-  while (Clock::now() < end + std::chrono::seconds(10) && !(std::fabs(dec) > 1.0)) {
+  // The driver fills in its coordinates one by one: wait for both.
+  while (Clock::now() < end + std::chrono::seconds(10) && !(std::fabs(dec) > 1.0 && ra > 0)) {
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     ra = IndiNumber("EQUATORIAL_EOD_COORD.RA", indi_port);
     dec = IndiNumber("EQUATORIAL_EOD_COORD.DEC", indi_port);
