@@ -190,8 +190,16 @@ TEST_F(PortCheck, TheBoxIsAskedAndWhatCameBackIsTold) {
     EXPECT_TRUE(Has(run.out, c.said)) << run.out;
     EXPECT_EQ(Has(run.out, ": ready."), good) << run.out;
   }
-  // The status is asked too, where the profile has it on.
+  // A long answer is shown by its first 32 bytes, with the rate its length fits.
   box_.ClearFaults();
+  ASSERT_TRUE(box_.SetCountsBytes("0123456789012345678901234567890123456789"));
+  const std::string long_answer = Check("COM1").out;
+  EXPECT_TRUE(Has(long_answer,
+                  "answered 40 bytes, not 14: \"01234567890123456789012345678901...\". The "
+                  "bytes fit a line at about 2400 baud"))
+      << long_answer;
+  box_.ClearCountsBytes();
+  // The status is asked too, where the profile has it on.
   ASSERT_TRUE(box_.SetStatusBytes("042\r"));
   EXPECT_TRUE(Has(Check("COM1").out, "answered the status \"042\\r\"")) << Check("COM1").out;
   // Bytes a person cannot read, DEL among them, are shown as hex.
