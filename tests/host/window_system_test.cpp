@@ -91,4 +91,36 @@ TEST(HostWindowSystem, DialogControlsReadAndWriteAsWin32Does) {
   EXPECT_EQ(ws_DialogBox(&dialog, 0, nullptr), -1);
 }
 
+// The debug window's page as the plug-in draws on it, as GDI does: a line
+// that runs off the page stops at its edge (nothing wraps onto the next
+// row), and an object is deleted once.
+TEST(HostWindowSystem, ThePageIsDrawnAndItsObjectsDeletedAsGdiDoes) {
+  host::TextRenderer text;
+  host::Ws().Attach(nullptr, &text);
+  host::Ws().CreateDebugWindow(40, 20);
+  const ws_Handle dc = ws_GetDC(host::WindowSystem::kDebugWindow);
+  ASSERT_NE(dc, 0u);
+  ws_SelectObject(dc, ws_GetStockObject(WS_WHITE_PEN));
+  ws_MoveTo(dc, 30, 5);
+  ws_LineTo(dc, 50, 5);  // off the right edge: x 30 to 39 on row 5
+  ws_MoveTo(dc, 5, 10);
+  ws_LineTo(dc, 5, 30);  // off the bottom: y 10 to 19
+  const host::Canvas& page = *host::Ws().page();
+  int white = 0;
+  for (int y = 0; y < page.height(); ++y) {
+    for (int x = 0; x < page.width(); ++x) white += page.Pixel(x, y) == host::Rgb{255, 255, 255};
+  }
+  EXPECT_EQ(white, 20);
+  EXPECT_EQ(page.Pixel(39, 5), (host::Rgb{255, 255, 255}));
+
+  const ws_Handle font = ws_CreateFont(-12, 0, "Arial");
+  ASSERT_NE(font, 0u);
+  EXPECT_EQ(ws_DeleteObject(font), 1);
+  EXPECT_EQ(ws_DeleteObject(font), 0);
+  EXPECT_EQ(ws_DeleteObject(0x7777), 0);
+  EXPECT_EQ(ws_DeleteObject(ws_GetStockObject(WS_WHITE_PEN)), 1);  // harmless, and kept
+  EXPECT_NE(ws_SelectObject(dc, ws_GetStockObject(WS_WHITE_PEN)), 0u);
+  EXPECT_EQ(ws_ReleaseDC(host::WindowSystem::kDebugWindow, dc), 1);
+}
+
 }  // namespace
