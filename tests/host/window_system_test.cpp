@@ -97,6 +97,8 @@ TEST(HostWindowSystem, DialogControlsReadAndWriteAsWin32Does) {
 TEST(HostWindowSystem, ThePageIsDrawnAndItsObjectsDeletedAsGdiDoes) {
   host::TextRenderer text;
   host::Ws().Attach(nullptr, &text);
+  host::Ws().CreateDebugWindow(40, 1);  // as small as a registration may ask
+  EXPECT_EQ(host::Ws().page()->height(), 1);
   host::Ws().CreateDebugWindow(40, 20);
   const ws_Handle dc = ws_GetDC(host::WindowSystem::kDebugWindow);
   ASSERT_NE(dc, 0u);
