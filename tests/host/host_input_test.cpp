@@ -54,6 +54,8 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"", "watch 0\nquit\n", 0, "It must be more than 0 and at most 3600, not '0'."},
         Refusal{"", "report maybe\nquit\n", 0, "report takes on or off (or nothing, to switch)"},
         Refusal{"", "connect now\nquit\n", 0, "connect takes nothing after it."},
+        Refusal{"", "stellarium-goto maybe\nquit\n", 0,
+                "'maybe' is not a value for stellarium-goto."},
         Refusal{"", "guide 9\nquit\n", 0, "guide takes a number of calibration stars from 2 to 8"},
         Refusal{"", "port COM10 /dev/null\nquit\n", 0, "Name a port COM1 to COM9, not 'COM10'."},
         // Vega never rises seen from near the south pole.
