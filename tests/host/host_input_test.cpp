@@ -56,6 +56,8 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"", "connect now\nquit\n", 0, "connect takes nothing after it."},
         Refusal{"", "stellarium-goto maybe\nquit\n", 0,
                 "'maybe' is not a value for stellarium-goto."},
+        Refusal{"", "sight Vega\nquit\n", 0,
+                "The object menu offers no such command (connect first)."},
         Refusal{"", "guide 9\nquit\n", 0, "guide takes a number of calibration stars from 2 to 8"},
         Refusal{"", "port COM10 /dev/null\nquit\n", 0, "Name a port COM1 to COM9, not 'COM10'."},
         // Vega never rises seen from near the south pole.
