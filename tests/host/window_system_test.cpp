@@ -91,6 +91,38 @@ TEST(HostWindowSystem, DialogControlsReadAndWriteAsWin32Does) {
   EXPECT_EQ(ws_DialogBox(&dialog, 0, nullptr), -1);
 }
 
+intptr_t FormProcedure(ws_Handle dialog, std::uint32_t message, std::uintptr_t id, intptr_t) {
+  if (message == WS_WM_COMMAND && id == WS_IDOK) {
+    char text[16] = "";
+    ws_GetDlgItemText(dialog, 1000, text, sizeof text);
+    g_seen = {text, std::to_string(ws_IsDlgButtonChecked(dialog, 1002))};
+    ws_EndDialog(dialog, WS_IDOK);
+  }
+  return 0;
+}
+
+// The dialog as a form in the terminal: a label longer than the dialog is
+// cut at its right edge, and a line that begins with a key sets that key's
+// field even when it reads as a box's whole text.
+TEST(HostWindowSystem, TheFormCutsLabelsAtItsEdgeAndTakesKeysFirst) {
+  const ws_DialogControl controls[] = {
+      {1000, WS_CONTROL_EDIT, "", 0, 4, 30, 8, 0},              // key a
+      {1002, WS_CONTROL_AUTOCHECKBOX, "a b", 0, 20, 30, 8, 0},  // key b
+      {1003, WS_CONTROL_STATIC, "0123456789abcdefghijklmnopqrstuvwxyz", 0, 36, 60, 8, 0},
+  };
+  const ws_DialogTemplate dialog{102, "Form", "MS Sans Serif", 8, 60, 64, 0, 3, controls};
+  host::Console console(true);
+  host::Ws().Attach(&console, nullptr);
+  host::Ws().QueueDialogInput({"a b", "ok"});
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(ws_DialogBox(&dialog, 0, FormProcedure), WS_IDOK);
+  const std::string form = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(g_seen, (std::vector<std::string>{"b", "0"}));
+  EXPECT_NE(form.find("\n  0123456789abcdefghijk\n"), std::string::npos) << form;  // 21 columns
+  EXPECT_EQ(form.find("lmn"), std::string::npos) << form;
+  host::Ws().Attach(nullptr, nullptr);
+}
+
 // The debug window's page as the plug-in draws on it, as GDI does: a line
 // that runs off the page stops at its edge (nothing wraps onto the next
 // row), and an object is deleted once.
