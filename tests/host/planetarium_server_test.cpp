@@ -341,6 +341,8 @@ TEST_F(PlanetariumServers, StellariumClientFollowsAndSendsGotos) {
   host_.WaitFor("To Arcturus: HA \\d+° \\d\\d' (east|west), Dec \\d+° \\d\\d' (north|south)");
   host_.Send("goto Vega");
   host_.WaitFor("On target: Vega is 0° \\d\\d' away, within 0° 15'\\.");
+  host_.Send("tolerance 20");
+  host_.WaitFor("On target within 0° 20'\\.");
   host_.Send("stellarium-goto sync");
   Put(fd, GotoMessage(arcturus->ra, arcturus->dec));
   host_.WaitFor("Arcturus is on the calibration list and sighted \\(1 on the list\\)");
