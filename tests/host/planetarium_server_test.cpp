@@ -24,6 +24,7 @@
 #include "dsc_sim.h"
 #include "host_test_support.h"
 #include "stellarium_protocol.h"
+#include "tcp_server.h"
 #include "temp_config.h"
 
 namespace {
@@ -403,6 +404,42 @@ TEST_F(PlanetariumServers, ClientsThatMisbehaveBlockNothing) {
   for (int fd : more) close(fd);
   for (int fd : {silent, half, garbage, flood, bad, good, extra}) close(fd);
   EXPECT_EQ(host_.Quit(), 0) << host_.Output();
+}
+
+// The servers' own socket handling: a client that reads nothing of what it
+// is sent is dropped once 64 KiB wait for it, and is found no more.
+class SilentProtocol : public host::TcpServer {
+ public:
+  SilentProtocol() : TcpServer("Test", {}) {}
+
+ protected:
+  void Received(Client&) override {}
+};
+
+TEST(TcpServer, AClientThatReadsNothingIsDroppedOnce64KiBWaitForIt) {
+  SilentProtocol server;
+  std::string error;
+  ASSERT_TRUE(server.Listen({"127.0.0.1", 0}, &error)) << error;
+  const int fd = Connect(server.endpoint().port);
+  ASSERT_GE(fd, 0);
+  for (int i = 0; i < 200 && server.client_count() == 0; ++i) {
+    server.Serve();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ASSERT_EQ(server.client_count(), 1u);
+  host::TcpServer::Client& client = *server.clients().front();
+  EXPECT_EQ(server.Find(client.id), &client);
+  // What the system's buffers take first, then a byte at a time.
+  while (client.out.empty()) server.Send(client, std::string(4096, 'x'));
+  while (!client.dropped) server.Send(client, "x");
+  EXPECT_EQ(client.out.size(), 64u * 1024 + 1);
+  EXPECT_EQ(server.Find(client.id), nullptr);
+  EXPECT_EQ(server.TakeNotices().back(), "Test: " + client.peer +
+                                             " reads nothing of what it is "
+                                             "sent; dropped");
+  server.Serve();
+  EXPECT_EQ(server.client_count(), 0u);
+  close(fd);
 }
 
 }  // namespace
