@@ -58,6 +58,9 @@ INSTANTIATE_TEST_SUITE_P(
                 "'maybe' is not a value for stellarium-goto."},
         Refusal{"", "sight Vega\nquit\n", 0,
                 "The object menu offers no such command (connect first)."},
+        Refusal{"", "lx200 127.0.0.1:70000\nquit\n", 0,
+                "LX200 server: '127.0.0.1:70000' is not [ADDRESS:]PORT with a port from 0 to "
+                "65535."},
         Refusal{"", "guide 9\nquit\n", 0, "guide takes a number of calibration stars from 2 to 8"},
         Refusal{"", "port COM10 /dev/null\nquit\n", 0, "Name a port COM1 to COM9, not 'COM10'."},
         // Vega never rises seen from near the south pole.
