@@ -95,29 +95,37 @@ intptr_t FormProcedure(ws_Handle dialog, std::uint32_t message, std::uintptr_t i
   if (message == WS_WM_COMMAND && id == WS_IDOK) {
     char text[16] = "";
     ws_GetDlgItemText(dialog, 1000, text, sizeof text);
-    g_seen = {text, std::to_string(ws_IsDlgButtonChecked(dialog, 1002))};
+    g_seen = {text};
+    for (int id = 1002; id <= 1006; ++id) {
+      g_seen.back() += " " + std::to_string(ws_IsDlgButtonChecked(dialog, id));
+    }
     ws_EndDialog(dialog, WS_IDOK);
   }
   return 0;
 }
 
 // The dialog as a form in the terminal: a label longer than the dialog is
-// cut at its right edge, and a line that begins with a key sets that key's
-// field even when it reads as a box's whole text.
+// cut at its right edge, a line that begins with a key sets that key's
+// field even when it reads as a box's whole text, and a radio button clears
+// its own group only.
 TEST(HostWindowSystem, TheFormCutsLabelsAtItsEdgeAndTakesKeysFirst) {
+  constexpr std::uint32_t kGroup = 0x00020000;  // WS_GROUP
   const ws_DialogControl controls[] = {
       {1000, WS_CONTROL_EDIT, "", 0, 4, 30, 8, 0},              // key a
       {1002, WS_CONTROL_AUTOCHECKBOX, "a b", 0, 20, 30, 8, 0},  // key b
       {1003, WS_CONTROL_STATIC, "0123456789abcdefghijklmnopqrstuvwxyz", 0, 36, 60, 8, 0},
+      {1004, WS_CONTROL_AUTORADIOBUTTON, "A", 0, 52, 9, 8, 0},        // c
+      {1005, WS_CONTROL_AUTORADIOBUTTON, "B", 15, 52, 9, 8, 0},       // d
+      {1006, WS_CONTROL_AUTORADIOBUTTON, "C", 30, 52, 9, 8, kGroup},  // e, a group of its own
   };
-  const ws_DialogTemplate dialog{102, "Form", "MS Sans Serif", 8, 60, 64, 0, 3, controls};
+  const ws_DialogTemplate dialog{102, "Form", "MS Sans Serif", 8, 60, 64, 0, 6, controls};
   host::Console console(true);
   host::Ws().Attach(&console, nullptr);
-  host::Ws().QueueDialogInput({"a b", "ok"});
+  host::Ws().QueueDialogInput({"a b", "d", "e", "c", "ok"});
   testing::internal::CaptureStdout();
   EXPECT_EQ(ws_DialogBox(&dialog, 0, FormProcedure), WS_IDOK);
   const std::string form = testing::internal::GetCapturedStdout();
-  EXPECT_EQ(g_seen, (std::vector<std::string>{"b", "0"}));
+  EXPECT_EQ(g_seen, (std::vector<std::string>{"b 0 0 1 0 1"}));
   EXPECT_NE(form.find("\n  0123456789abcdefghijk\n"), std::string::npos) << form;  // 21 columns
   EXPECT_EQ(form.find("lmn"), std::string::npos) << form;
   host::Ws().Attach(nullptr, nullptr);
