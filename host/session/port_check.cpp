@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
+#include <velastra/port_name.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -30,21 +31,6 @@ constexpr double kFirstByteMs = 1000.0;
 constexpr double kQuietMs = 300.0;
 // The plug-in's longest gap between two bytes of an answer.
 constexpr double kGapMs = 20.0;
-
-// "COMn" in any case, n from 1 to 256: n, else 0 (the plug-in's rule).
-unsigned ComNumber(const std::string& name) {
-  if (name.size() < 4 || name.size() > 6) return 0;
-  for (int i = 0; i < 3; ++i) {
-    if ((name[i] | 0x20) != "com"[i]) return 0;
-  }
-  if (name[3] < '1' || name[3] > '9') return 0;
-  unsigned n = 0;
-  for (std::size_t i = 3; i < name.size(); ++i) {
-    if (name[i] < '0' || name[i] > '9') return 0;
-    n = n * 10 + static_cast<unsigned>(name[i] - '0');
-  }
-  return n <= 256 ? n : 0;
-}
 
 bool Exists(const fs::path& path) {
   struct stat st {};
@@ -161,7 +147,9 @@ std::string ProfileValue(const std::string& key, const std::string& fallback) {
   return fallback;
 }
 
-std::string ProfilePort() { return ProfileValue("CommPort", "COM1").substr(0, 4); }
+std::string ProfilePort() {
+  return ProfileValue("CommPort", "COM1").substr(0, VL_STORED_PORT_NAME);
+}
 
 namespace {
 
@@ -353,7 +341,7 @@ PortCheck CheckPort(const std::string& name, bool probe) {
     }
   } else {
     c.port = name;
-    const unsigned com = ComNumber(name);
+    const unsigned com = vl_ComNumber(name.c_str());
     if (!name.empty() && Exists(ports / name)) {
       c.link = (ports / name).string();
     } else if (com != 0 && Exists(ports / ("COM" + std::to_string(com)))) {

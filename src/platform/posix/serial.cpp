@@ -19,6 +19,7 @@
 #include <time.h>
 #include <unistd.h>
 #include <velastra/config_dir.h>
+#include <velastra/port_name.h>
 
 #include <cerrno>
 #include <cstddef>
@@ -88,19 +89,6 @@ int PollTimeout(std::int64_t now, std::int64_t deadline) {
 
 // ---- Port names --------------------------------------------------------------
 
-// "COMn" in any case, n from 1 to 256 without leading zeros: n, else 0.
-unsigned ComNumber(const char* name) {
-  if ((name[0] | 0x20) != 'c' || (name[1] | 0x20) != 'o' || (name[2] | 0x20) != 'm') return 0;
-  const char* digits = name + 3;
-  if (digits[0] < '1' || digits[0] > '9') return 0;
-  unsigned n = 0;
-  for (int i = 0; digits[i] != '\0'; ++i) {
-    if (i >= 3 || digits[i] < '0' || digits[i] > '9') return 0;
-    n = n * 10 + static_cast<unsigned>(digits[i] - '0');
-  }
-  return n <= 256 ? n : 0;
-}
-
 bool LinkExists(const char* path) {
   struct stat st = {};
   return lstat(path, &st) == 0;
@@ -118,7 +106,7 @@ bool DevicePath(const char* name, char* out, std::size_t size) {
     const int n = std::snprintf(out, size, "%s/ports/%s", folder, name);
     if (n > 0 && static_cast<std::size_t>(n) < size && LinkExists(out)) return true;
   }
-  const unsigned com = ComNumber(name);
+  const unsigned com = vl_ComNumber(name);
   if (com == 0) return false;
   if (have_folder) {
     // Port names are case-insensitive, as on Windows: "com1" finds ports/COM1.
