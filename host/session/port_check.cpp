@@ -342,16 +342,21 @@ PortCheck CheckPort(const std::string& name, bool probe) {
   } else {
     c.port = name;
     const unsigned com = vl_ComNumber(name.c_str());
-    if (!name.empty() && Exists(ports / name)) {
-      c.link = (ports / name).string();
-    } else if (com != 0 && Exists(ports / ("COM" + std::to_string(com)))) {
-      c.link = (ports / ("COM" + std::to_string(com))).string();
-    } else if (com >= 1 && com <= 4) {
-      c.device = "/dev/ttyS" + std::to_string(com - 1);
+    // The plug-in's places for the name, in its order; of the devices
+    // without a link only the dialog's ports count as there.
+    const std::string folder = ConfigDir();
+    char place[PATH_MAX];
+    const auto at = [&](const char* where, int which) {
+      return vl_PortPlace(where, name.c_str(), NAME_MAX, which, place, sizeof place) != 0;
+    };
+    if ((at(folder.c_str(), 0) && Exists(place)) || (at(folder.c_str(), 1) && Exists(place))) {
+      c.link = place;
+    } else if (com <= VL_DIALOG_PORTS && at(nullptr, 2)) {
+      c.device = place;
     } else {
       c.verdict = PortCheck::Verdict::kNoDevice;
       const std::string shown = name.empty() ? "''" : name;
-      say(name.size() > 4 && com != 0
+      say(name.size() > VL_STORED_PORT_NAME && com != 0
               ? "Port " + name +
                     " names no device: the plug-in keeps at most four "
                     "characters of a port name; the dialog offers COM1 to COM4, and a link in " +
@@ -362,7 +367,7 @@ PortCheck CheckPort(const std::string& name, bool probe) {
                     ports.string() +
                     "; a device is a path such as "
                     "/dev/ttyUSB0.");
-      if (name.size() <= 4 && com != 0) {
+      if (name.size() <= VL_STORED_PORT_NAME && com != 0) {
         say("To use " + name + ", link it to the box's device at the velastra-host prompt: port " +
             name + " DEVICE.");
       }

@@ -96,25 +96,12 @@ bool LinkExists(const char* path) {
 
 // The device a port name stands for; false when the name names none.
 bool DevicePath(const char* name, char* out, std::size_t size) {
-  if (name == nullptr || name[0] == '\0') return false;
-  if (std::strchr(name, '/') != nullptr || std::strstr(name, "..") != nullptr) return false;
-  if (std::strlen(name) > NAME_MAX) return false;
-
   char folder[kPathBytes];
-  const bool have_folder = vl_ConfigDirectory(folder, sizeof folder);
-  if (have_folder) {
-    const int n = std::snprintf(out, size, "%s/ports/%s", folder, name);
-    if (n > 0 && static_cast<std::size_t>(n) < size && LinkExists(out)) return true;
+  const char* in = vl_ConfigDirectory(folder, sizeof folder) ? folder : nullptr;
+  for (int which = 0; which < 2; ++which) {
+    if (vl_PortPlace(in, name, NAME_MAX, which, out, size) && LinkExists(out)) return true;
   }
-  const unsigned com = vl_ComNumber(name);
-  if (com == 0) return false;
-  if (have_folder) {
-    // Port names are case-insensitive, as on Windows: "com1" finds ports/COM1.
-    const int n = std::snprintf(out, size, "%s/ports/COM%u", folder, com);
-    if (n > 0 && static_cast<std::size_t>(n) < size && LinkExists(out)) return true;
-  }
-  const int n = std::snprintf(out, size, "/dev/ttyS%u", com - 1);
-  return n > 0 && static_cast<std::size_t>(n) < size;
+  return vl_PortPlace(in, name, NAME_MAX, 2, out, size) != 0;
 }
 
 bool IsNoModemLines(int error) {
