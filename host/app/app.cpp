@@ -3,6 +3,7 @@
 #include <limits.h>
 #include <unistd.h>
 #include <velastra/config_dir.h>
+#include <velastra/port_name.h>
 
 #include <algorithm>
 #include <chrono>
@@ -458,12 +459,15 @@ void App::ListStars(int count) {
   if (shown == 0) console_.Line("  (no catalogue star is above the horizon)");
 }
 
-bool App::LinkPort(const std::string& name, const std::string& device) {
+bool App::LinkPort(const std::string& typed, const std::string& device) {
   std::error_code ec;
-  if (name.size() != 4 || name.compare(0, 3, "COM") != 0 || name[3] < '1' || name[3] > '9') {
-    console_.Line("Name a port COM1 to COM9, not '" + name + "'.");
+  const unsigned com = vl_StoredComNumber(typed.c_str());
+  if (com == 0) {
+    console_.Line("Name a port COM1 to COM9, not '" + typed + "'.");
     return false;
   }
+  // Port names are case-insensitive: "com2" is COM2, the link the plug-in looks for.
+  const std::string name = "COM" + std::to_string(com);
   if (!fs::exists(device, ec)) {
     console_.Line("No such port: " + device);
     return false;

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
+#include <velastra/port_name.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -30,21 +31,6 @@ constexpr double kFirstByteMs = 1000.0;
 constexpr double kQuietMs = 300.0;
 // The plug-in's longest gap between two bytes of an answer.
 constexpr double kGapMs = 20.0;
-
-// "COMn" in any case, n from 1 to 256: n, else 0 (the plug-in's rule).
-unsigned ComNumber(const std::string& name) {
-  if (name.size() < 4 || name.size() > 6) return 0;
-  for (int i = 0; i < 3; ++i) {
-    if ((name[i] | 0x20) != "com"[i]) return 0;
-  }
-  if (name[3] < '1' || name[3] > '9') return 0;
-  unsigned n = 0;
-  for (std::size_t i = 3; i < name.size(); ++i) {
-    if (name[i] < '0' || name[i] > '9') return 0;
-    n = n * 10 + static_cast<unsigned>(name[i] - '0');
-  }
-  return n <= 256 ? n : 0;
-}
 
 bool Exists(const fs::path& path) {
   struct stat st {};
@@ -161,7 +147,9 @@ std::string ProfileValue(const std::string& key, const std::string& fallback) {
   return fallback;
 }
 
-std::string ProfilePort() { return ProfileValue("CommPort", "COM1").substr(0, 4); }
+std::string ProfilePort() {
+  return ProfileValue("CommPort", "COM1").substr(0, VL_STORED_PORT_NAME);
+}
 
 namespace {
 
@@ -353,17 +341,22 @@ PortCheck CheckPort(const std::string& name, bool probe) {
     }
   } else {
     c.port = name;
-    const unsigned com = ComNumber(name);
-    if (!name.empty() && Exists(ports / name)) {
-      c.link = (ports / name).string();
-    } else if (com != 0 && Exists(ports / ("COM" + std::to_string(com)))) {
-      c.link = (ports / ("COM" + std::to_string(com))).string();
-    } else if (com >= 1 && com <= 4) {
-      c.device = "/dev/ttyS" + std::to_string(com - 1);
+    const unsigned com = vl_ComNumber(name.c_str());
+    // The plug-in's places for the name, in its order; of the devices
+    // without a link only the dialog's ports count as there.
+    const std::string folder = ConfigDir();
+    char place[PATH_MAX];
+    const auto at = [&](const char* where, int which) {
+      return vl_PortPlace(where, name.c_str(), NAME_MAX, which, place, sizeof place) != 0;
+    };
+    if ((at(folder.c_str(), 0) && Exists(place)) || (at(folder.c_str(), 1) && Exists(place))) {
+      c.link = place;
+    } else if (com <= VL_DIALOG_PORTS && at(nullptr, 2)) {
+      c.device = place;
     } else {
       c.verdict = PortCheck::Verdict::kNoDevice;
       const std::string shown = name.empty() ? "''" : name;
-      say(name.size() > 4 && com != 0
+      say(name.size() > VL_STORED_PORT_NAME && com != 0
               ? "Port " + name +
                     " names no device: the plug-in keeps at most four "
                     "characters of a port name; the dialog offers COM1 to COM4, and a link in " +
@@ -374,7 +367,7 @@ PortCheck CheckPort(const std::string& name, bool probe) {
                     ports.string() +
                     "; a device is a path such as "
                     "/dev/ttyUSB0.");
-      if (name.size() <= 4 && com != 0) {
+      if (name.size() <= VL_STORED_PORT_NAME && com != 0) {
         say("To use " + name + ", link it to the box's device at the velastra-host prompt: port " +
             name + " DEVICE.");
       }

@@ -84,10 +84,12 @@ constexpr double kArcminute = kPi / (180.0 * 60.0);
 // admitted.  A scale error's effect is its uncertainty times half a turn,
 // the farthest a counter runs from the middle of the sighted span.  The
 // limits come from what a real mount carries: axes off square and
-// collimation of 0.1 to 0.5° (6' is a third of the usual 0.3°, and about the
-// quantisation floor of a fit from a few objects), and counters 0.1 to 2% off
-// scale (5' over half a turn is 0.03%, a twentieth of a belt-driven
-// counter's usual error).  A term known worse than that moves positions more
+// collimation of 0.1 to 0.5° (7' is under half the usual 0.3°, so a term
+// known that well corrects more than its uncertainty moves; on an
+// equatorial mount six spread objects know the collimation to 5 to 7', as it
+// trades against the squareness and the hour angle's zero), and counters
+// 0.1 to 2% off scale (5' over half a turn is 0.03%, a twentieth of a
+// belt-driven counter's usual error).  A term known worse than that moves positions more
 // than it corrects them, so it is left out.  The rotation must be known to a
 // degree, or the sightings are too close together to say where the mount
 // points at all.
@@ -97,9 +99,9 @@ struct TermRule {
   double limit;
 };
 constexpr TermRule kTermRules[kMountTermCount] = {
-    /* index            */ {2, 1.0, 6.0 * kArcminute},
-    /* nonperpendicular */ {3, 1.0, 6.0 * kArcminute},
-    /* collimation      */ {3, 1.0, 6.0 * kArcminute},
+    /* index            */ {2, 1.0, 7.0 * kArcminute},
+    /* nonperpendicular */ {3, 1.0, 7.0 * kArcminute},
+    /* collimation      */ {3, 1.0, 7.0 * kArcminute},
     /* scale 1          */ {4, kPi, 5.0 * kArcminute},
     /* scale 2          */ {4, kPi, 5.0 * kArcminute},
 };

@@ -63,6 +63,8 @@ INSTANTIATE_TEST_SUITE_P(
                 "65535."},
         Refusal{"", "guide 9\nquit\n", 0, "guide takes a number of calibration stars from 2 to 8"},
         Refusal{"", "port COM10 /dev/null\nquit\n", 0, "Name a port COM1 to COM9, not 'COM10'."},
+        // Port names are case-insensitive, as the plug-in takes them.
+        Refusal{"", "port com2 /dev/null\nquit\n", 0, "COM2 is now /dev/null"},
         // Vega never rises seen from near the south pole.
         Refusal{"--lat -89", "check Vega\nquit\n", 0, "Vega is below the horizon now (Alt -"},
         Refusal{"", "configure\nc 8,192\nok\nquit\n", 0,

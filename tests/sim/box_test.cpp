@@ -141,20 +141,27 @@ TEST_F(BoxTest, AnswerTakesFourteenByteTimes) {
 }
 
 TEST_F(BoxTest, BytesArriveOneByOneAtTheLinePace) {
-  ASSERT_TRUE(port_->Send("Q"));
-  const auto start = Clock::now();
-  std::vector<double> arrivals;
-  while (arrivals.size() < 14 && MillisecondsSince(start) < 500) {
-    const std::string b = port_->Read(1, 100);
-    if (b.empty()) break;
-    arrivals.push_back(MillisecondsSince(start));
+  // A reader kept off the processor by a busy machine finds the bytes piled
+  // up: one query in three read in time is enough to see the pace.
+  double first = 0.0, last = 0.0;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    ASSERT_TRUE(port_->Send("Q"));
+    const auto start = Clock::now();
+    std::vector<double> arrivals;
+    while (arrivals.size() < 14 && MillisecondsSince(start) < 500) {
+      const std::string b = port_->Read(1, 100);
+      if (b.empty()) break;
+      arrivals.push_back(MillisecondsSince(start));
+    }
+    ASSERT_EQ(arrivals.size(), 14u);
+    // The last byte cannot have come before 14 byte times after the query
+    // (a late reader only makes that later).
+    EXPECT_GE(arrivals.back(), 14 * 1.0417 - 0.5);
+    first = arrivals.front(), last = arrivals.back();
+    if (first < last - 4.0) break;
   }
-  ASSERT_EQ(arrivals.size(), 14u);
-  // The last byte cannot have come before 14 byte times after the query
-  // (a late reader only makes that later), and the bytes did not come in
-  // one lump: the first was read well before the last.
-  EXPECT_GE(arrivals.back(), 14 * 1.0417 - 0.5);
-  EXPECT_LT(arrivals.front(), arrivals.back() - 4.0);
+  // The bytes did not come in one lump: the first was read well before the last.
+  EXPECT_LT(first, last - 4.0);
 }
 
 TEST_F(BoxTest, QueuedAnswersFollowEachOtherWithoutDrift) {

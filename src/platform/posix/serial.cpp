@@ -19,6 +19,7 @@
 #include <time.h>
 #include <unistd.h>
 #include <velastra/config_dir.h>
+#include <velastra/port_name.h>
 
 #include <cerrno>
 #include <cstddef>
@@ -88,19 +89,6 @@ int PollTimeout(std::int64_t now, std::int64_t deadline) {
 
 // ---- Port names --------------------------------------------------------------
 
-// "COMn" in any case, n from 1 to 256 without leading zeros: n, else 0.
-unsigned ComNumber(const char* name) {
-  if ((name[0] | 0x20) != 'c' || (name[1] | 0x20) != 'o' || (name[2] | 0x20) != 'm') return 0;
-  const char* digits = name + 3;
-  if (digits[0] < '1' || digits[0] > '9') return 0;
-  unsigned n = 0;
-  for (int i = 0; digits[i] != '\0'; ++i) {
-    if (i >= 3 || digits[i] < '0' || digits[i] > '9') return 0;
-    n = n * 10 + static_cast<unsigned>(digits[i] - '0');
-  }
-  return n <= 256 ? n : 0;
-}
-
 bool LinkExists(const char* path) {
   struct stat st = {};
   return lstat(path, &st) == 0;
@@ -108,25 +96,12 @@ bool LinkExists(const char* path) {
 
 // The device a port name stands for; false when the name names none.
 bool DevicePath(const char* name, char* out, std::size_t size) {
-  if (name == nullptr || name[0] == '\0') return false;
-  if (std::strchr(name, '/') != nullptr || std::strstr(name, "..") != nullptr) return false;
-  if (std::strlen(name) > NAME_MAX) return false;
-
   char folder[kPathBytes];
-  const bool have_folder = vl_ConfigDirectory(folder, sizeof folder);
-  if (have_folder) {
-    const int n = std::snprintf(out, size, "%s/ports/%s", folder, name);
-    if (n > 0 && static_cast<std::size_t>(n) < size && LinkExists(out)) return true;
+  const char* in = vl_ConfigDirectory(folder, sizeof folder) ? folder : nullptr;
+  for (int which = 0; which < 2; ++which) {
+    if (vl_PortPlace(in, name, NAME_MAX, which, out, size) && LinkExists(out)) return true;
   }
-  const unsigned com = ComNumber(name);
-  if (com == 0) return false;
-  if (have_folder) {
-    // Port names are case-insensitive, as on Windows: "com1" finds ports/COM1.
-    const int n = std::snprintf(out, size, "%s/ports/COM%u", folder, com);
-    if (n > 0 && static_cast<std::size_t>(n) < size && LinkExists(out)) return true;
-  }
-  const int n = std::snprintf(out, size, "/dev/ttyS%u", com - 1);
-  return n > 0 && static_cast<std::size_t>(n) < size;
+  return vl_PortPlace(in, name, NAME_MAX, 2, out, size) != 0;
 }
 
 bool IsNoModemLines(int error) {
