@@ -113,7 +113,33 @@ namespace {
 
 using Pixel = hosttest::Picture::Pixel;
 const Pixel kChartStar{255, 255, 255}, kChartBefore{255, 80, 64}, kChartAfter{80, 230, 120},
-    kChartGrid{48, 56, 88}, kChartLabel{220, 220, 230}, kFirstSeries{255, 210, 0};
+    kChartGrid{48, 56, 88}, kChartLabel{220, 220, 230}, kFirstSeries{255, 210, 0},
+    kChartBackground{16, 20, 40};
+
+// A text a chart should show, in the charts' small type.
+struct ChartText {
+  int x, y;
+  std::string text;
+  Pixel colour;
+};
+
+// Whether the pixels of the text, drawn alone at its place, have the text's
+// colour in the chart (nine in ten: a line drawn later may cross it): the
+// text is there, at that place.
+bool Shows(const hosttest::Picture& chart, host::TextRenderer& renderer, const ChartText& t) {
+  host::Canvas alone(chart.width, chart.height);
+  const host::Rgb ink{255, 255, 255};
+  renderer.Draw(alone, {-12, 0, "Arial"}, t.x, t.y, t.text, ink, {}, false);
+  int inked = 0, shown = 0;
+  for (int y = 0; y < chart.height; ++y) {
+    for (int x = 0; x < chart.width; ++x) {
+      if (alone.Pixel(x, y) != ink) continue;
+      ++inked;
+      shown += chart.At(x, y) == t.colour;
+    }
+  }
+  return inked > 0 && shown * 10 >= inked * 9;
+}
 
 // Two stars 0.2 rad apart in both axes: the first at the chart's right top
 // (710, 110), the second at its left bottom (90, 410); 12' before
@@ -137,7 +163,8 @@ TEST(CalibrationChart, StarsAndOffsetsLandWhereTheirAnglesSay) {
     Pixel colour;
   } expected[] = {
       {705, 110, kChartStar},
-      {710, 115, kChartStar},  // the first star's circle
+      {710, 115, kChartStar},
+      {706, 110, kChartBackground},  // the first star's circle, a ring
       {710, 80, kChartBefore},
       {710, 51, kChartBefore},  // 12' north, 60 pixels up
       {708, 48, kChartBefore},
@@ -154,12 +181,20 @@ TEST(CalibrationChart, StarsAndOffsetsLandWhereTheirAnglesSay) {
       {289, 545, kChartLabel},
       {290, 541, kChartLabel},  // the 10' bar: 50 pixels from x = 240
       {240, 541, kChartLabel},
+      {240, 540, kChartBackground},
+      {290, 549, kChartBackground},  // its ticks 8 pixels high
       {710, 40, Pixel{16, 20, 40}},
   };
   for (const auto& e : expected) {
     EXPECT_EQ(chart.At(e.x, e.y), e.colour) << e.x << ", " << e.y;
   }
   EXPECT_NE(chart.At(291, 545), kChartLabel);
+  // Each star's errors beside it, and the bar's length beside the bar.
+  for (const ChartText& t :
+       {ChartText{720, 131, "before 12.0'", kChartBefore},
+        ChartText{720, 146, "after 2.0'", kChartAfter}, ChartText{300, 538, "10'", kChartLabel}}) {
+    EXPECT_TRUE(Shows(chart, text, t)) << t.text;
+  }
 }
 
 // Hours 0, 2, 4 with errors 1', 2', 1' and a limit of 1.5', on the
@@ -169,7 +204,9 @@ TEST(CalibrationChart, StarsAndOffsetsLandWhereTheirAnglesSay) {
 TEST(NightChart, PointsLinesAndTheLimitLandWhereTheirValuesSay) {
   testsupport::TempConfigDir folder;
   host::TextRenderer text;
-  const std::vector<host::NightSeries> series{{"S", {0.0, 2.0, 4.0}, {1.0, 2.0, 1.0}}};
+  // And a dashed one at 0.7' (y 368), two dashes a step: x 70 to 194 and 320 to 444.
+  const std::vector<host::NightSeries> series{{"S", {0.0, 2.0, 4.0}, {1.0, 2.0, 1.0}},
+                                              {"D", {0.0, 4.0}, {0.7, 0.7}, true}};
   const std::string path = (folder.Path() / "night.png").string();
   std::string why;
   ASSERT_TRUE(host::WriteNightChart(series, 1.5, text, path, &why)) << why;
@@ -184,9 +221,22 @@ TEST(NightChart, PointsLinesAndTheLimitLandWhereTheirValuesSay) {
       {80, 207, kChartBefore},      {76, 207, Pixel{16, 20, 40}},
       {445, 400, kChartGrid},       {600, 420, Pixel{16, 20, 40}},
       {71, 501, Pixel{16, 20, 40}},  // no point beyond the last one
+      {86, 207, kChartBefore},       // the limit's dashes, every 8 pixels
+      {150, 368, kChartAfter},      {250, 368, kChartBackground},
+      {400, 368, kChartAfter},
   };
   for (const auto& e : expected) {
     EXPECT_EQ(chart.At(e.x, e.y), e.colour) << e.x << ", " << e.y;
+  }
+  // The limit named above its line, each series named at the right, the hours below.
+  for (const ChartText& t :
+       {ChartText{400, 189, "two encoder counts (1.5')", kChartBefore},
+        ChartText{580, 60, "S", kFirstSeries}, ChartText{580, 76, "D", kChartAfter},
+        ChartText{70, 536,
+                  "hours since calibration (simulated time); error of the reported position, "
+                  "arcminutes",
+                  kChartLabel}}) {
+    EXPECT_TRUE(Shows(chart, text, t)) << t.text;
   }
 }
 
@@ -199,7 +249,7 @@ TEST(CalibrationChart, TheScaleBarOfFineErrorsIsItsRoundStepLong) {
   const struct {
     double error_arcsec;
     int bar_pixels;
-  } cases[] = {{0.25, 48}, {0.6, 50}, {1.2, 50}};  // bars of 0.2", 0.5" and 1"
+  } cases[] = {{0.25, 48}, {0.6, 50}, {1.2, 50}, {35.0, 51}};  // bars of 0.2", 0.5", 1", 30"
   for (const auto& c : cases) {
     const double error = c.error_arcsec / 60 * astro::kArcminute;
     const std::vector<host::ChartStar> stars{{"A", a, {a.ra, a.dec + error}, a, false}};
@@ -247,6 +297,9 @@ TEST(ChartText, GlyphsRunRightFromThePen) {
   }
   EXPECT_EQ(left, 0);
   EXPECT_GT(right, 20);
+  // A face named as it is installed is that face.
+  const std::string family = text.FamilyFor("Arial");
+  EXPECT_EQ(text.FamilyFor(family), family);
 }
 
 }  // namespace
