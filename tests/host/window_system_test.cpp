@@ -105,9 +105,9 @@ intptr_t FormProcedure(ws_Handle dialog, std::uint32_t message, std::uintptr_t i
 }
 
 // The dialog as a form in the terminal: a label longer than the dialog is
-// cut at its right edge, a line that begins with a key sets that key's
-// field even when it reads as a box's whole text, and a radio button clears
-// its own group only.
+// cut at its right edge, one above or below it is not shown, a line that begins with a key sets
+// that key's field even when it reads as a box's whole text, and a radio button clears its own
+// group only.
 TEST(HostWindowSystem, TheFormCutsLabelsAtItsEdgeAndTakesKeysFirst) {
   constexpr std::uint32_t kGroup = 0x00020000;  // WS_GROUP
   const ws_DialogControl controls[] = {
@@ -117,8 +117,10 @@ TEST(HostWindowSystem, TheFormCutsLabelsAtItsEdgeAndTakesKeysFirst) {
       {1004, WS_CONTROL_AUTORADIOBUTTON, "A", 0, 52, 9, 8, 0},        // c
       {1005, WS_CONTROL_AUTORADIOBUTTON, "B", 15, 52, 9, 8, 0},       // d
       {1006, WS_CONTROL_AUTORADIOBUTTON, "C", 30, 52, 9, 8, kGroup},  // e, a group of its own
+      {1007, WS_CONTROL_STATIC, "below", 0, 72, 30, 8, 0},
+      {1008, WS_CONTROL_STATIC, "above", 0, -40, 30, 8, 0},
   };
-  const ws_DialogTemplate dialog{102, "Form", "MS Sans Serif", 8, 60, 64, 0, 6, controls};
+  const ws_DialogTemplate dialog{102, "Form", "MS Sans Serif", 8, 60, 64, 0, 8, controls};
   host::Console console(true);
   host::Ws().Attach(&console, nullptr);
   host::Ws().QueueDialogInput({"a b", "d", "e", "c", "ok"});
@@ -128,7 +130,31 @@ TEST(HostWindowSystem, TheFormCutsLabelsAtItsEdgeAndTakesKeysFirst) {
   EXPECT_EQ(g_seen, (std::vector<std::string>{"b 0 0 1 0 1"}));
   EXPECT_NE(form.find("\n  0123456789abcdefghijk\n"), std::string::npos) << form;  // 21 columns
   EXPECT_EQ(form.find("lmn"), std::string::npos) << form;
+  EXPECT_EQ(form.find("below"), std::string::npos) << form;
+  EXPECT_EQ(form.find("above"), std::string::npos) << form;
   host::Ws().Attach(nullptr, nullptr);
+}
+
+// Keys run a to z, then A to Z: the 27th control is A.
+TEST(HostWindowSystem, TheFormsKeysGoOnInCapitals) {
+  std::vector<ws_DialogControl> boxes;
+  for (std::uint16_t i = 0; i < 28; ++i) {
+    boxes.push_back({static_cast<std::uint16_t>(2000 + i), WS_CONTROL_AUTOCHECKBOX, "box",
+                     static_cast<std::int16_t>(i % 4 * 40), static_cast<std::int16_t>(i / 4 * 8),
+                     36, 8, 0});
+  }
+  const ws_DialogTemplate dialog{103, "Keys", "MS Sans Serif", 8, 160, 60, 0, 28, boxes.data()};
+  host::Ws().QueueDialogInput({"A", "ok"});
+  g_seen.clear();
+  ws_DialogBox(&dialog, 0, [](ws_Handle d, std::uint32_t message, std::uintptr_t id, intptr_t) {
+    if (message == WS_WM_COMMAND && id == WS_IDOK) {
+      g_seen = {std::to_string(ws_IsDlgButtonChecked(d, 2026)) +
+                std::to_string(ws_IsDlgButtonChecked(d, 2027))};
+      ws_EndDialog(d, WS_IDOK);
+    }
+    return intptr_t{0};
+  });
+  EXPECT_EQ(g_seen, (std::vector<std::string>{"10"}));
 }
 
 // The debug window's page as the plug-in draws on it, as GDI does: a line
@@ -137,7 +163,8 @@ TEST(HostWindowSystem, TheFormCutsLabelsAtItsEdgeAndTakesKeysFirst) {
 TEST(HostWindowSystem, ThePageIsDrawnAndItsObjectsDeletedAsGdiDoes) {
   host::TextRenderer text;
   host::Ws().Attach(nullptr, &text);
-  host::Ws().CreateDebugWindow(40, 1);  // as small as a registration may ask
+  host::Ws().CreateDebugWindow(1, 1);  // as small as a registration may ask
+  EXPECT_EQ(host::Ws().page()->width(), 1);
   EXPECT_EQ(host::Ws().page()->height(), 1);
   host::Ws().CreateDebugWindow(40, 20);
   const ws_Handle dc = ws_GetDC(host::WindowSystem::kDebugWindow);
@@ -154,6 +181,12 @@ TEST(HostWindowSystem, ThePageIsDrawnAndItsObjectsDeletedAsGdiDoes) {
   }
   EXPECT_EQ(white, 20);
   EXPECT_EQ(page.Pixel(39, 5), (host::Rgb{255, 255, 255}));
+  // Text is drawn on its background from its top-left corner.
+  ws_SetBkColor(dc, WS_RGB(0, 0, 255));
+  EXPECT_EQ(ws_TextOut(dc, 10, 2, " ", 1), 1);
+  EXPECT_EQ(page.Pixel(10, 2), (host::Rgb{0, 0, 255}));
+  EXPECT_EQ(page.Pixel(9, 2), (host::Rgb{0, 0, 0}));
+  EXPECT_EQ(ws_TextOut(dc, 10, 2, nullptr, 1), 0);
 
   const ws_Handle font = ws_CreateFont(-12, 0, "Arial");
   ASSERT_NE(font, 0u);
