@@ -46,6 +46,8 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"--temperature -61", "", 2, "option --temperature needs degrees Celsius"},
         Refusal{"--check-port ''", "", 2, "option --check-port needs a value, not an empty text"},
         Refusal{"--port", "", 2, "option --port needs a value"},
+        Refusal{"--demo --port /dev/ttyUSB96", "", 1, "No such port: /dev/ttyUSB96"},
+        Refusal{"--lat 0", "quit\n", 0, "site 0.0000N 0.0000E"},
         Refusal{"--bogus", "", 2, "unknown option '--bogus'"},
         Refusal{"--port /dev/null", "quit\n", 0, "/dev/null (the link "},
         Refusal{"", "wait inf\nquit\n", 0,

@@ -38,6 +38,9 @@ INSTANTIATE_TEST_SUITE_P(
                       Lx200Case{"\x06", false, "P"}, Lx200Case{":Gt#", false, "+51*30#"},
                       Lx200Case{":Gg#", false, "-002*15#"}, Lx200Case{":GG#", false, "-01#"},
                       Lx200Case{":Sr 25:00:00#", false, "0"}, Lx200Case{":Sd+91*00#", false, "0"},
+                      Lx200Case{":Sr 12:60:00#", false, "0"},
+                      Lx200Case{":Sr 12:00:60#", false, "0"}, Lx200Case{":Sd+10*60#", false, "0"},
+                      Lx200Case{":Sd+10*00:60#", false, "0"},
                       Lx200Case{":CM#", false, "#"},  // no target set: refused
                       Lx200Case{":Xyz#", false, ""}));
 

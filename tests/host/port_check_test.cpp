@@ -190,14 +190,20 @@ TEST_F(PortCheck, TheBoxIsAskedAndWhatCameBackIsTold) {
     EXPECT_TRUE(Has(run.out, c.said)) << run.out;
     EXPECT_EQ(Has(run.out, ": ready."), good) << run.out;
   }
-  // A long answer is shown by its first 32 bytes, with the rate its length fits.
+  // A long answer is shown by its first 32 bytes; the rate its length fits.
   box_.ClearFaults();
-  ASSERT_TRUE(box_.SetCountsBytes("0123456789012345678901234567890123456789"));
-  const std::string long_answer = Check("COM1").out;
-  EXPECT_TRUE(Has(long_answer,
-                  "answered 40 bytes, not 14: \"01234567890123456789012345678901...\". The "
-                  "bytes fit a line at about 2400 baud"))
-      << long_answer;
+  const struct {
+    std::string bytes, said;
+  } lengths[] = {
+      {"0123456789012345678901234567890123456789",
+       "answered 40 bytes, not 14: \"01234567890123456789012345678901...\". The "
+       "bytes fit a line at about 2400 baud"},
+      {"+", "answered 1 bytes, not 14: \"+\". The bytes fit a line at about 115200 baud"}};
+  for (const auto& l : lengths) {
+    ASSERT_TRUE(box_.SetCountsBytes(l.bytes));
+    const std::string out = Check("COM1").out;
+    EXPECT_TRUE(Has(out, l.said)) << out;
+  }
   box_.ClearCountsBytes();
   // The status is asked too, where the profile has it on.
   ASSERT_TRUE(box_.SetStatusBytes("042\r"));
