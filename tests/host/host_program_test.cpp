@@ -33,9 +33,7 @@ std::string HostArgs(const testsupport::TempConfigDir& config) {
 
 class HostAgainstBox : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(hosttest::StartEquatorialBox(box_, config_));
-  }
+  void SetUp() override { ASSERT_TRUE(hosttest::StartEquatorialBox(box_, config_)); }
   // The simulated telescope on a star from the moment the host connects.
   void AimAt(const char* name) {
     const astro::Star* star = astro::FindStar(name);
@@ -295,6 +293,21 @@ TEST(HostProgram, DemoCalibratesWellAndRemovesItsFolder) {
   EXPECT_NE(folder.find("/velastra-demo-"), std::string::npos) << folder;
   EXPECT_FALSE(std::filesystem::exists(folder)) << folder;
   if (::testing::Test::HasFailure()) ADD_FAILURE() << run.out;
+}
+
+// A folder of the person's own (--out) stays, with what was in it, even when
+// the demo cannot start.
+TEST(HostProgram, TheDemoNeverRemovesAFolderOfThePersonsOwn) {
+  testsupport::TempConfigDir folder;
+  const std::filesystem::path out = folder.Path() / "mine";
+  std::filesystem::create_directories(out);
+  std::ofstream(out / "notes.txt") << "mine\n";
+  const hosttest::Run run = RunHost("--demo --out " + ShellQuote(out.string()) + " --plugin " +
+                                        ShellQuote((folder.Path() / "none.plug").string()),
+                                    "");
+  EXPECT_NE(run.exit_code, 0);
+  EXPECT_TRUE(std::filesystem::exists(out / "notes.txt")) << run.out << run.err;
+  EXPECT_EQ(run.out.find("Removed the demo's folder"), std::string::npos) << run.out;
 }
 
 // --port names the box's device: the profile's port is linked to it and the
