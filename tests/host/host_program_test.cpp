@@ -51,7 +51,7 @@ TEST_F(HostAgainstBox, ScriptedSessionReportsPositionsAndDrawsThePage) {
   AimAt("Vega");
   const std::string page = (config_.Path() / "page.png").string();
   const hosttest::Run run = RunHost(HostArgs(config_),
-                                    "menu\nconnect\nreport on\nwait 1.3\nposition\nadd Vega\n"
+                                    "menu\nconnect\nreport on\nwatch 1.3\nposition\nadd Vega\n"
                                     "sight Vega\nadd Sirius\nsight Sirius\ncalibrate\npage " +
                                         page + "\ndisconnect\nquit\n");
   EXPECT_EQ(run.exit_code, 0) << run.err;
@@ -61,6 +61,7 @@ TEST_F(HostAgainstBox, ScriptedSessionReportsPositionsAndDrawsThePage) {
   EXPECT_NE(run.out.find("Connected."), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("Position reports are on."), std::string::npos);
   EXPECT_NE(run.out.find("Telescope: RA 18h 3"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\n  RA 18h 3"), std::string::npos) << "reports watched:\n" << run.out;
   EXPECT_NE(run.out.find("near Vega"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("> Add to Calibrate List: Vega"), std::string::npos);
   EXPECT_NE(run.out.find("> Sight Object: Vega"), std::string::npos);
