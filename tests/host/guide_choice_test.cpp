@@ -300,6 +300,21 @@ TEST(ChartText, GlyphsRunRightFromThePen) {
   // A face named as it is installed is that face.
   const std::string family = text.FamilyFor("Arial");
   EXPECT_EQ(text.FamilyFor(family), family);
+  // Type as large as 200 pixels an em is as wide and as high as its face's
+  // metrics say: the "M" of Arial's metrics is 1706/2048 of an em wide, 167
+  // pixels, and 1409/2048 high, 138 pixels.
+  if (family == "Liberation Sans" || family == "Arimo") {
+    EXPECT_NEAR(text.Measure({-200, 0, "Arial"}, "MMMMMMMMMM"), 1666, 10);
+    host::Canvas large(200, 260);
+    ASSERT_TRUE(text.Draw(large, {-200, 0, "Arial"}, 0, 0, "M", white, {}, false));
+    int rows = 0;
+    for (int y = 0; y < large.height(); ++y) {
+      bool inked = false;
+      for (int x = 0; x < large.width(); ++x) inked = inked || large.Pixel(x, y) == white;
+      rows += inked;
+    }
+    EXPECT_NEAR(rows, 138, 1);
+  }
 }
 
 }  // namespace
