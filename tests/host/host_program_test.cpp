@@ -296,6 +296,19 @@ TEST(HostProgram, DemoCalibratesWellAndRemovesItsFolder) {
   if (::testing::Test::HasFailure()) ADD_FAILURE() << run.out;
 }
 
+// A push-to tells how far to move once a second while the host waits.
+TEST_F(HostAgainstBox, APushToTellsHowFarToMoveOnceASecond) {
+  AimAt("Vega");
+  const hosttest::Run run =
+      RunHost(HostArgs(config_), "connect\ngoto Arcturus\nwait 4.5\ngoto\nquit\n");
+  int told = 0;
+  for (std::size_t at = 0; (at = run.out.find("To Arcturus: ", at)) != std::string::npos; ++at) {
+    ++told;
+  }
+  EXPECT_GE(told, 4) << run.out;
+  EXPECT_LE(told, 6) << run.out;
+}
+
 // A folder of the person's own (--out) stays, with what was in it, even when
 // the demo cannot start.
 TEST(HostProgram, TheDemoNeverRemovesAFolderOfThePersonsOwn) {
