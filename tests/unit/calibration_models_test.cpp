@@ -141,8 +141,9 @@ INSTANTIATE_TEST_SUITE_P(
                                 "right ascension axis fit has a slope of"},
                       CheckCase{"Invert box wrong", kPerfect, kThree, -kResolution, -1,
                                 "right ascension axis fit runs backwards"},
-                      CheckCase{"a star sighted on another", kPerfect, kSix, kResolution, 1,
-                                "star1 lies"}));
+                      CheckCase{
+                          "a star sighted on another", kPerfect, kSix, kResolution, 1,
+                          "star1 lies 695.3' from its fitted place on the declination axis"}));
 
 // ---- The mount model ---------------------------------------------------------
 
