@@ -170,7 +170,7 @@ TEST(CalibrationChart, StarsAndOffsetsLandWhereTheirAnglesSay) {
       {708, 48, kChartBefore},
       {706, 46, kChartBefore},  // its cross
       {714, 54, kChartBefore},
-      {715, 54, Pixel{16, 20, 40}},  // whose arms end 4 pixels from its centre
+      {715, 54, kChartBackground},  // whose arms end 4 pixels from its centre
       {718, 110, kChartAfter},
       {720, 110, kChartAfter},  // 2' west after: 10 pixels right
       {90, 425, kChartBefore},
@@ -216,13 +216,13 @@ TEST(NightChart, PointsLinesAndTheLimitLandWhereTheirValuesSay) {
     int x, y;
     Pixel colour;
   } expected[] = {
-      {70, 293, kFirstSeries},      {72, 293, kFirstSeries},
-      {320, 146, kFirstSeries},     {570, 293, kFirstSeries},
-      {80, 207, kChartBefore},      {76, 207, Pixel{16, 20, 40}},
-      {445, 400, kChartGrid},       {600, 420, Pixel{16, 20, 40}},
-      {71, 501, Pixel{16, 20, 40}},  // no point beyond the last one
-      {86, 207, kChartBefore},       // the limit's dashes, every 8 pixels
-      {150, 368, kChartAfter},      {250, 368, kChartBackground},
+      {70, 293, kFirstSeries},     {72, 293, kFirstSeries},
+      {320, 146, kFirstSeries},    {570, 293, kFirstSeries},
+      {80, 207, kChartBefore},     {76, 207, Pixel{16, 20, 40}},
+      {445, 400, kChartGrid},      {600, 420, Pixel{16, 20, 40}},
+      {71, 501, kChartBackground},  // no point beyond the last one
+      {86, 207, kChartBefore},      // the limit's dashes, every 8 pixels
+      {150, 368, kChartAfter},     {250, 368, kChartBackground},
       {400, 368, kChartAfter},
   };
   for (const auto& e : expected) {

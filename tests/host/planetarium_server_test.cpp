@@ -434,9 +434,8 @@ TEST(TcpServer, AClientThatReadsNothingIsDroppedOnce64KiBWaitForIt) {
   while (!client.dropped) server.Send(client, "x");
   EXPECT_EQ(client.out.size(), 64u * 1024 + 1);
   EXPECT_EQ(server.Find(client.id), nullptr);
-  EXPECT_EQ(server.TakeNotices().back(), "Test: " + client.peer +
-                                             " reads nothing of what it is "
-                                             "sent; dropped");
+  const std::string dropped = "Test: " + client.peer + " reads nothing of what it is sent; dropped";
+  EXPECT_EQ(server.TakeNotices().back(), dropped);
   server.Serve();
   EXPECT_EQ(server.client_count(), 0u);
   close(fd);

@@ -96,8 +96,8 @@ intptr_t FormProcedure(ws_Handle dialog, std::uint32_t message, std::uintptr_t i
     char text[16] = "";
     ws_GetDlgItemText(dialog, 1000, text, sizeof text);
     g_seen = {text};
-    for (int id = 1002; id <= 1006; ++id) {
-      g_seen.back() += " " + std::to_string(ws_IsDlgButtonChecked(dialog, id));
+    for (int box = 1002; box <= 1006; ++box) {
+      g_seen.back() += " " + std::to_string(ws_IsDlgButtonChecked(dialog, box));
     }
     ws_EndDialog(dialog, WS_IDOK);
   }
@@ -105,9 +105,9 @@ intptr_t FormProcedure(ws_Handle dialog, std::uint32_t message, std::uintptr_t i
 }
 
 // The dialog as a form in the terminal: a label longer than the dialog is
-// cut at its right edge, one above or below it is not shown, a line that begins with a key sets
-// that key's field even when it reads as a box's whole text, and a radio button clears its own
-// group only.
+// cut at its right edge, one above or below it is not shown, a line that
+// begins with a key sets that key's field even when it reads as a box's
+// whole text, and a radio button clears its own group only.
 TEST(HostWindowSystem, TheFormCutsLabelsAtItsEdgeAndTakesKeysFirst) {
   constexpr std::uint32_t kGroup = 0x00020000;  // WS_GROUP
   const ws_DialogControl controls[] = {
