@@ -530,6 +530,20 @@ TEST_F(PosixSerial, IntervalTimerRestartsWithEveryByte) {
   EXPECT_LT(elapsed, 3000);
 }
 
+TEST_F(PosixSerial, AReadTakesNoMoreThanAskedAndLeavesTheRest) {
+  // The second part comes while the first waits in the buffer: the read
+  // stops at the size asked, and the rest waits for the next read.
+  OpenConfigured(plat::Timeouts{300, 0, 10000, 10, 100});
+  const pid_t device = DeviceScript({{0, "abc"}, {30, "defghijk"}});
+  char buffer[16] = {};
+  std::uint32_t count = 0;
+  ASSERT_TRUE(plat::SerialRead(port_, buffer, 6, &count));
+  EXPECT_EQ(std::string(buffer, count), "abcdef");
+  Finish(device);
+  ASSERT_TRUE(plat::SerialRead(port_, buffer, 5, &count));
+  EXPECT_EQ(std::string(buffer, count), "ghijk");
+}
+
 TEST_F(PosixSerial, IntervalWaitsForTheFirstByte) {
   // No interval timer before the first byte: a device that answers late
   // within the total still gets its answer read.

@@ -1,4 +1,5 @@
 // The fault-injecting serial backend (see fault_serial.h).
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -61,13 +62,13 @@ void Reset() {
 void Fail(Call call, int nth, int times) {
   Backend& b = The();
   const int i = static_cast<int>(call);
-  const int from = b.calls[i] + (nth < 1 ? 1 : nth);
+  const int from = b.calls[i] + std::max(nth, 1);
   b.faults[i] = {from, times < 0 ? 0 : from + times};
 }
 
 void ShortRead(int nth, std::uint32_t most) {
   Backend& b = The();
-  b.short_read_call = b.calls[static_cast<int>(Call::kRead)] + (nth < 1 ? 1 : nth);
+  b.short_read_call = b.calls[static_cast<int>(Call::kRead)] + std::max(nth, 1);
   b.short_read_most = most;
 }
 
