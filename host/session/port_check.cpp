@@ -265,8 +265,9 @@ bool Judge(const Answer& a, char command, std::size_t expected, std::string* sai
                                            " baud; the plug-in reads at 9600: set the box to 9600."
                                      : "";
   if (a.bytes.size() != expected) {
-    *said = what + "answered " + std::to_string(a.bytes.size()) + " bytes, not " +
-            std::to_string(expected) + ": " + Shown(a.bytes) + "." + other_rate;
+    *said = what + "answered " + std::to_string(a.bytes.size()) +
+            (a.bytes.size() == 1 ? " byte, not " : " bytes, not ") + std::to_string(expected) +
+            ": " + Shown(a.bytes) + "." + other_rate;
     return false;
   }
   const double limit = 10.0 * static_cast<double>(expected) + 100.0;

@@ -198,7 +198,7 @@ TEST_F(PortCheck, TheBoxIsAskedAndWhatCameBackIsTold) {
       {"0123456789012345678901234567890123456789",
        "answered 40 bytes, not 14: \"01234567890123456789012345678901...\". The "
        "bytes fit a line at about 2400 baud"},
-      {"+", "answered 1 bytes, not 14: \"+\". The bytes fit a line at about 115200 baud"}};
+      {"+", "answered 1 byte, not 14: \"+\". The bytes fit a line at about 115200 baud"}};
   for (const auto& l : lengths) {
     ASSERT_TRUE(box_.SetCountsBytes(l.bytes));
     const std::string out = Check("COM1").out;
