@@ -203,6 +203,24 @@ TEST_F(PosixSerial, SecondOpenFailsInAnotherProcess) {
   EXPECT_EQ(WEXITSTATUS(status), 0) << "a second process opened the port";
 }
 
+// A device the user may not open is refused at once: only an interrupted
+// open is tried again.
+TEST_F(PosixSerial, ADeviceThatRefusesTheOpenFailsAtOnce) {
+  if (geteuid() != 0) GTEST_SKIP() << "becomes another user, which needs root";
+  ASSERT_EQ(chmod(folder_.c_str(), 0755), 0);
+  ASSERT_EQ(chmod(device_.c_str(), 0600), 0);
+  const pid_t child = fork();
+  if (child == 0) {
+    if (setgid(65534) != 0 || setuid(65534) != 0) _exit(2);
+    alarm(5);  // ends an open tried again and again
+    _exit(plat::SerialOpen("COM7") == plat::kInvalidHandle ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status)) << "the open was still being tried after 5 s";
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
 TEST_F(PosixSerial, ClosingGivesThePortBack) {
   port_ = plat::SerialOpen("COM7");
   ASSERT_NE(port_, plat::kInvalidHandle);

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ostream>
 #include <string>
@@ -159,6 +160,11 @@ TEST_F(CalibrationModelsTest, MountModelHoldsTheWholeSkyThroughTheNight) {
   EXPECT_NE(Boxes()[0].text.find("Scale error of the first counter: 1.5"), std::string::npos)
       << Boxes()[0].text;
   EXPECT_NE(Boxes()[0].text.find("RMS residual of the sighted objects"), std::string::npos);
+  // The rotation is told as the polar axis's 3° from the pole.
+  const std::string polar = "Polar axis off the pole: ";
+  const std::size_t at = Boxes()[0].text.find(polar);
+  ASSERT_NE(at, std::string::npos) << Boxes()[0].text;
+  EXPECT_NEAR(std::atof(Boxes()[0].text.c_str() + at + polar.size()), 180.0, 2.0);
 
   const std::vector<double> start = Errors(kPolar3Scale, 0.0);
   const std::vector<double> later = Errors(kPolar3Scale, 6.0);
