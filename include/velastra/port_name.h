@@ -70,7 +70,7 @@ static inline int vl_PortPlace(const char* folder, const char* name, size_t name
   if (which == 0 && folder != NULL) {
     length = snprintf(out, size, "%s/ports/%s", folder, name);
   } else if (which == 1 && folder != NULL && n != 0) {
-    char canonical[8];
+    char canonical[16];
     snprintf(canonical, sizeof canonical, "COM%u", n);
     if (strcmp(canonical, name) == 0) return 0;
     length = snprintf(out, size, "%s/ports/%s", folder, canonical);
