@@ -60,6 +60,24 @@ extern "C" int poll(pollfd* fds, nfds_t count, int timeout) {
 }
 
 namespace {
+// A device whose writes fail (an adapter gone bad): while it names the
+// device, write() on it fails with EIO.
+std::atomic<dev_t> g_failing_device{0};
+}  // namespace
+
+extern "C" ssize_t write(int fd, const void* bytes, size_t count) {
+  using WriteFn = ssize_t (*)(int, const void*, size_t);
+  static const WriteFn real_write = reinterpret_cast<WriteFn>(dlsym(RTLD_NEXT, "write"));
+  const dev_t failing = g_failing_device.load();
+  struct stat st = {};
+  if (failing != 0 && fstat(fd, &st) == 0 && S_ISCHR(st.st_mode) && st.st_rdev == failing) {
+    errno = EIO;
+    return -1;
+  }
+  return real_write(fd, bytes, count);
+}
+
+namespace {
 
 double MillisecondsSince(Clock::time_point start) {
   return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
@@ -631,6 +649,18 @@ TEST_F(PosixSerial, HangUpFailsTheRead) {
   EXPECT_FALSE(plat::SerialTransmitChar(port_, 'Q'));
   EXPECT_TRUE(plat::SerialClose(port_));
   port_ = plat::kInvalidHandle;
+}
+
+TEST_F(PosixSerial, AFailedWriteFailsAtOnce) {
+  OpenConfigured(plat::Timeouts{0, 0, 0, 0, 3000});  // a held byte may wait 3 s
+  struct stat st = {};
+  ASSERT_EQ(stat(device_.c_str(), &st), 0);
+  g_failing_device = st.st_rdev;
+  const auto start = Clock::now();
+  const bool sent = plat::SerialTransmitChar(port_, 'Q');
+  g_failing_device = 0;
+  EXPECT_FALSE(sent);
+  EXPECT_LT(MillisecondsSince(start), 1500) << "a failed write was waited on as held output";
 }
 
 TEST_F(PosixSerial, HangUpWhileWaitingFailsTheRead) {
