@@ -41,12 +41,18 @@ using Clock = std::chrono::steady_clock;
 // reports input has that reader take everything waiting before it returns.
 std::atomic<int> g_other_reader{-1};
 std::atomic<int> g_taken{0};
+// While set, poll() fails as the kernel does when it runs out of memory.
+std::atomic<bool> g_poll_fails{false};
 
 }  // namespace
 
 extern "C" int poll(pollfd* fds, nfds_t count, int timeout) {
   using PollFn = int (*)(pollfd*, nfds_t, int);
   static const PollFn real_poll = reinterpret_cast<PollFn>(dlsym(RTLD_NEXT, "poll"));
+  if (g_poll_fails) {
+    errno = ENOMEM;
+    return -1;
+  }
   const int ready = real_poll(fds, count, timeout);
   if (ready > 0 && count > 0 && (fds[0].revents & POLLIN) != 0) {
     const int other = g_other_reader.exchange(-1);
@@ -661,6 +667,19 @@ TEST_F(PosixSerial, AFailedWriteFailsAtOnce) {
   g_failing_device = 0;
   EXPECT_FALSE(sent);
   EXPECT_LT(MillisecondsSince(start), 1500) << "a failed write was waited on as held output";
+}
+
+TEST_F(PosixSerial, AFailedWaitFailsTheReadAndTheWrite) {
+  OpenConfigured(kPlugInTimeouts);
+  DeviceSends("+01234\t-00567\r");
+  char buffer[14];
+  std::uint32_t count = 99;
+  g_poll_fails = true;
+  const bool read = plat::SerialRead(port_, buffer, sizeof buffer, &count);
+  const bool sent = plat::SerialTransmitChar(port_, 'Q');
+  g_poll_fails = false;
+  EXPECT_FALSE(read);
+  EXPECT_FALSE(sent);
 }
 
 TEST_F(PosixSerial, HangUpWhileWaitingFailsTheRead) {
