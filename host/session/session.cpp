@@ -67,26 +67,16 @@ void Session::SetHostContext(std::int32_t context) {
   Call(VL_OP_SET_HOST_CONTEXT, block.address());
 }
 
-void Session::Connect() {
+// The menu's operations take a block the plug-in does not read.
+void Session::CallWithBlankBlock(std::uint32_t selector) {
   Block block(16);
-  Call(VL_OP_CONNECT, block.address());
+  Call(selector, block.address());
 }
-void Session::Disconnect() {
-  Block block(16);
-  Call(VL_OP_DISCONNECT, block.address());
-}
-void Session::ToggleReporting() {
-  Block block(16);
-  Call(VL_OP_TOGGLE_REPORTING, block.address());
-}
-void Session::Calibrate() {
-  Block block(16);
-  Call(VL_OP_CALIBRATE, block.address());
-}
-void Session::Configure() {
-  Block block(16);
-  Call(VL_OP_CONFIGURE, block.address());
-}
+void Session::Connect() { CallWithBlankBlock(VL_OP_CONNECT); }
+void Session::Disconnect() { CallWithBlankBlock(VL_OP_DISCONNECT); }
+void Session::ToggleReporting() { CallWithBlankBlock(VL_OP_TOGGLE_REPORTING); }
+void Session::Calibrate() { CallWithBlankBlock(VL_OP_CALIBRATE); }
+void Session::Configure() { CallWithBlankBlock(VL_OP_CONFIGURE); }
 
 MenuState Session::ItemState(std::int32_t item) {
   Block block(VL_MENU_STATE_SIZE);

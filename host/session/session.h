@@ -86,6 +86,8 @@ class Session {
                          const astro::Equatorial& position);
 
  private:
+  void CallWithBlankBlock(std::uint32_t selector);
+
   void* library_ = nullptr;
   vl_DoOperationFn entry_ = nullptr;
   std::string path_;
