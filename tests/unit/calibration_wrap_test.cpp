@@ -212,4 +212,28 @@ TEST_F(CalibrationWrapTest, AZeroHalfATurnOffFitsLikeOneNearTheReference) {
   }
 }
 
+// Sightings on an equatorial mount left connected for more than a day: with
+// each drift taken off, the first and last objects fall two turns below the
+// others, and the fit still finds one line through all four.
+TEST_F(CalibrationWrapTest, SightingsTurnsApartAfterTheDriftFitOnOneLine) {
+  const double reduced[] = {5.0, 2.0, 3.0, 5.5}, drift[] = {8.0, 0.0, 0.5, 8.0};
+  for (int i = 0; i < 4; ++i) {
+    const std::string name = "star" + std::to_string(i);
+    const double sky = 1.01 * reduced[i] + 0.02;  // a 1% scale error
+    auto block =
+        testsupport::ObjectMenuBlock(20002, name, std::fmod(sky + drift[i], kTwoPi), 0.1 * i);
+    DoOperation(15, reinterpret_cast<std::uintptr_t>(block.data()));
+    ctl::State().host_time.day_number = drift[i] / kTwoPi;
+    ASSERT_GE(ctl::SightCalibrationEntry(name.c_str(), std::fmod(reduced[i] + drift[i], kTwoPi),
+                                         0.1 * i + 0.01),
+              0);
+  }
+  DoOperation(30, 0);
+  ASSERT_EQ(wsm::TheLog().boxes.size(), 1u);
+  EXPECT_EQ(wsm::TheLog().boxes[0].caption, "Telecope Calibrated");
+  EXPECT_NEAR(ctl::State().pointing.RA, 0.0, 1e-9);
+  EXPECT_NEAR(ctl::State().pointing.RB, 1.01, 1e-9);
+  EXPECT_NEAR(ctl::State().pointing.RC, 0.02, 1e-9);
+}
+
 }  // namespace
