@@ -24,7 +24,7 @@ struct LineSettings {
   std::uint32_t baud = 0;
   std::uint8_t data_bits = 8;
   char parity = 'N';           // 'N', 'E', 'O', 'M', 'S'
-  std::uint8_t stop_bits = 1;  // 1 or 2
+  std::uint8_t stop_bits = 1;  // one or two
   bool out_x = false;          // XON/XOFF on output
   bool in_x = false;           // XON/XOFF on input
   bool outx_cts_flow = false;
@@ -86,7 +86,8 @@ bool ProfileWrite(const char* section, const char* key, const char* text,
 
 // ---- Time ------------------------------------------------------------------
 
-std::uint32_t TickCount();  // GetTickCount: ms since system start, wraps at 2^32
+// GetTickCount: ms since system start, wraps at 2^32
+std::uint32_t TickCount();
 // Wall-clock milliseconds since the library was loaded.
 std::uint64_t MillisecondsSinceLoad();
 
@@ -125,9 +126,11 @@ constexpr std::uint32_t Rgb(std::uint32_t r, std::uint32_t g, std::uint32_t b) {
   return r | (g << 8) | (b << 16);
 }
 
+// Calls whose outcome the plug-in never acts on (a menu item, a line drawn,
+// a dialog control set) return nothing.
 int MessageBox(Handle owner, const char* text, const char* caption, std::uint32_t style);
 Handle GetFocus();
-bool AppendMenu(Handle menu, std::uint32_t flags, std::uint32_t id, const char* text);
+void AppendMenu(Handle menu, std::uint32_t flags, std::uint32_t id, const char* text);
 bool IsWindowVisible(Handle window);
 
 Handle GetDC(Handle window);  // 0: no drawing context
@@ -137,11 +140,11 @@ void ReleaseDC(Handle window, Handle dc);
 Handle CreateFont(std::int32_t height, std::int32_t average_width, const char* face);
 Handle GetStockObject(int which);
 Handle SelectObject(Handle dc, Handle object);
-bool DeleteObject(Handle object);
+void DeleteObject(Handle object);
 std::uint32_t SetBkColor(Handle dc, std::uint32_t colour);
 std::uint32_t SetTextColor(Handle dc, std::uint32_t colour);
-bool MoveTo(Handle dc, int x, int y);
-bool LineTo(Handle dc, int x, int y);
+void MoveTo(Handle dc, int x, int y);
+void LineTo(Handle dc, int x, int y);
 bool TextOut(Handle dc, int x, int y, const char* text, int length);
 
 // Dialog templates: the same shape as the Linux ABI's ws_DialogTemplate and
@@ -182,13 +185,13 @@ using DialogProc = std::intptr_t (*)(Handle dialog, std::uint32_t message, std::
 // to EndDialog, or -1 when the dialog could not be created.
 std::intptr_t DialogBox(Handle module, std::uint16_t resource_id, Handle owner, DialogProc proc);
 std::uint32_t GetLastError();
-bool EndDialog(Handle dialog, std::intptr_t result);
-bool SetDlgItemText(Handle dialog, int id, const char* text);
+void EndDialog(Handle dialog, std::intptr_t result);
+void SetDlgItemText(Handle dialog, int id, const char* text);
 std::uint32_t GetDlgItemText(Handle dialog, int id, char* buffer, int size);
-bool SetDlgItemInt(Handle dialog, int id, std::uint32_t value, bool is_signed);
+void SetDlgItemInt(Handle dialog, int id, std::uint32_t value, bool is_signed);
 std::uint32_t GetDlgItemInt(Handle dialog, int id, bool* translated, bool is_signed);
-bool CheckDlgButton(Handle dialog, int id, std::uint32_t state);
-bool CheckRadioButton(Handle dialog, int first_id, int last_id, int check_id);
+void CheckDlgButton(Handle dialog, int id, std::uint32_t state);
+void CheckRadioButton(Handle dialog, int first_id, int last_id, int check_id);
 std::uint32_t IsDlgButtonChecked(Handle dialog, int id);
 
 // ---- The module's resources where the platform has no resource section -----

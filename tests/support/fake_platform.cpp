@@ -39,8 +39,8 @@ int MessageBox(Handle owner, const char* text, const char* caption, std::uint32_
   return wsm::MessageBox(owner, text, caption, style);
 }
 Handle GetFocus() { return wsm::GetFocus(); }
-bool AppendMenu(Handle menu, std::uint32_t flags, std::uint32_t id, const char* text) {
-  return wsm::AppendMenu(menu, flags, id, text) != 0;
+void AppendMenu(Handle menu, std::uint32_t flags, std::uint32_t id, const char* text) {
+  wsm::AppendMenu(menu, flags, id, text);
 }
 bool IsWindowVisible(Handle window) { return wsm::IsWindowVisible(window) != 0; }
 Handle GetDC(Handle window) { return wsm::GetDC(window); }
@@ -50,13 +50,13 @@ Handle CreateFont(std::int32_t height, std::int32_t average_width, const char* f
 }
 Handle GetStockObject(int which) { return wsm::GetStockObject(which); }
 Handle SelectObject(Handle dc, Handle object) { return wsm::SelectObject(dc, object); }
-bool DeleteObject(Handle object) { return wsm::DeleteObject(object) != 0; }
+void DeleteObject(Handle object) { wsm::DeleteObject(object); }
 std::uint32_t SetBkColor(Handle dc, std::uint32_t colour) { return wsm::SetBkColor(dc, colour); }
 std::uint32_t SetTextColor(Handle dc, std::uint32_t colour) {
   return wsm::SetTextColor(dc, colour);
 }
-bool MoveTo(Handle dc, int x, int y) { return wsm::MoveTo(dc, x, y) != 0; }
-bool LineTo(Handle dc, int x, int y) { return wsm::LineTo(dc, x, y) != 0; }
+void MoveTo(Handle dc, int x, int y) { wsm::MoveTo(dc, x, y); }
+void LineTo(Handle dc, int x, int y) { wsm::LineTo(dc, x, y); }
 bool TextOut(Handle dc, int x, int y, const char* text, int length) {
   return wsm::TextOut(dc, x, y, text, length) != 0;
 }
@@ -73,15 +73,15 @@ std::intptr_t DialogBox(Handle /*module*/, std::uint16_t resource_id, Handle own
   return wsm::DialogBox(dialog->caption, controls, owner, proc);
 }
 std::uint32_t GetLastError() { return wsm::GetLastError(); }
-bool EndDialog(Handle dialog, std::intptr_t result) { return wsm::EndDialog(dialog, result) != 0; }
-bool SetDlgItemText(Handle dialog, int id, const char* text) {
-  return wsm::SetDlgItemText(dialog, id, text) != 0;
+void EndDialog(Handle dialog, std::intptr_t result) { wsm::EndDialog(dialog, result); }
+void SetDlgItemText(Handle dialog, int id, const char* text) {
+  wsm::SetDlgItemText(dialog, id, text);
 }
 std::uint32_t GetDlgItemText(Handle dialog, int id, char* buffer, int size) {
   return wsm::GetDlgItemText(dialog, id, buffer, size);
 }
-bool SetDlgItemInt(Handle dialog, int id, std::uint32_t value, bool is_signed) {
-  return wsm::SetDlgItemInt(dialog, id, value, is_signed ? 1 : 0) != 0;
+void SetDlgItemInt(Handle dialog, int id, std::uint32_t value, bool is_signed) {
+  wsm::SetDlgItemInt(dialog, id, value, is_signed ? 1 : 0);
 }
 std::uint32_t GetDlgItemInt(Handle dialog, int id, bool* translated, bool is_signed) {
   int ok = 0;
@@ -89,11 +89,11 @@ std::uint32_t GetDlgItemInt(Handle dialog, int id, bool* translated, bool is_sig
   if (translated != nullptr) *translated = ok != 0;
   return value;
 }
-bool CheckDlgButton(Handle dialog, int id, std::uint32_t state) {
-  return wsm::CheckDlgButton(dialog, id, state) != 0;
+void CheckDlgButton(Handle dialog, int id, std::uint32_t state) {
+  wsm::CheckDlgButton(dialog, id, state);
 }
-bool CheckRadioButton(Handle dialog, int first_id, int last_id, int check_id) {
-  return wsm::CheckRadioButton(dialog, first_id, last_id, check_id) != 0;
+void CheckRadioButton(Handle dialog, int first_id, int last_id, int check_id) {
+  wsm::CheckRadioButton(dialog, first_id, last_id, check_id);
 }
 std::uint32_t IsDlgButtonChecked(Handle dialog, int id) {
   return wsm::IsDlgButtonChecked(dialog, id);

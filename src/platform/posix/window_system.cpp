@@ -27,8 +27,8 @@ int MessageBox(Handle owner, const char* text, const char* caption, std::uint32_
   return ws_MessageBox(owner, text, caption, style);
 }
 Handle GetFocus() { return ws_GetFocus(); }
-bool AppendMenu(Handle menu, std::uint32_t flags, std::uint32_t id, const char* text) {
-  return ws_AppendMenu(menu, flags, id, text) != 0;
+void AppendMenu(Handle menu, std::uint32_t flags, std::uint32_t id, const char* text) {
+  ws_AppendMenu(menu, flags, id, text);
 }
 bool IsWindowVisible(Handle window) { return ws_IsWindowVisible(window) != 0; }
 
@@ -39,11 +39,11 @@ Handle CreateFont(std::int32_t height, std::int32_t average_width, const char* f
 }
 Handle GetStockObject(int which) { return ws_GetStockObject(which); }
 Handle SelectObject(Handle dc, Handle object) { return ws_SelectObject(dc, object); }
-bool DeleteObject(Handle object) { return ws_DeleteObject(object) != 0; }
+void DeleteObject(Handle object) { ws_DeleteObject(object); }
 std::uint32_t SetBkColor(Handle dc, std::uint32_t colour) { return ws_SetBkColor(dc, colour); }
 std::uint32_t SetTextColor(Handle dc, std::uint32_t colour) { return ws_SetTextColor(dc, colour); }
-bool MoveTo(Handle dc, int x, int y) { return ws_MoveTo(dc, x, y) != 0; }
-bool LineTo(Handle dc, int x, int y) { return ws_LineTo(dc, x, y) != 0; }
+void MoveTo(Handle dc, int x, int y) { ws_MoveTo(dc, x, y); }
+void LineTo(Handle dc, int x, int y) { ws_LineTo(dc, x, y); }
 bool TextOut(Handle dc, int x, int y, const char* text, int length) {
   return ws_TextOut(dc, x, y, text, length) != 0;
 }
@@ -74,15 +74,15 @@ std::intptr_t DialogBox(Handle /*module*/, std::uint16_t resource_id, Handle own
 }
 
 std::uint32_t GetLastError() { return g_local_error != 0 ? g_local_error : ws_GetLastError(); }
-bool EndDialog(Handle dialog, std::intptr_t result) { return ws_EndDialog(dialog, result) != 0; }
-bool SetDlgItemText(Handle dialog, int id, const char* text) {
-  return ws_SetDlgItemText(dialog, id, text) != 0;
+void EndDialog(Handle dialog, std::intptr_t result) { ws_EndDialog(dialog, result); }
+void SetDlgItemText(Handle dialog, int id, const char* text) {
+  ws_SetDlgItemText(dialog, id, text);
 }
 std::uint32_t GetDlgItemText(Handle dialog, int id, char* buffer, int size) {
   return ws_GetDlgItemText(dialog, id, buffer, size);
 }
-bool SetDlgItemInt(Handle dialog, int id, std::uint32_t value, bool is_signed) {
-  return ws_SetDlgItemInt(dialog, id, value, is_signed ? 1 : 0) != 0;
+void SetDlgItemInt(Handle dialog, int id, std::uint32_t value, bool is_signed) {
+  ws_SetDlgItemInt(dialog, id, value, is_signed ? 1 : 0);
 }
 std::uint32_t GetDlgItemInt(Handle dialog, int id, bool* translated, bool is_signed) {
   int32_t ok = 0;
@@ -90,11 +90,11 @@ std::uint32_t GetDlgItemInt(Handle dialog, int id, bool* translated, bool is_sig
   if (translated != nullptr) *translated = ok != 0;
   return value;
 }
-bool CheckDlgButton(Handle dialog, int id, std::uint32_t state) {
-  return ws_CheckDlgButton(dialog, id, state) != 0;
+void CheckDlgButton(Handle dialog, int id, std::uint32_t state) {
+  ws_CheckDlgButton(dialog, id, state);
 }
-bool CheckRadioButton(Handle dialog, int first_id, int last_id, int check_id) {
-  return ws_CheckRadioButton(dialog, first_id, last_id, check_id) != 0;
+void CheckRadioButton(Handle dialog, int first_id, int last_id, int check_id) {
+  ws_CheckRadioButton(dialog, first_id, last_id, check_id);
 }
 std::uint32_t IsDlgButtonChecked(Handle dialog, int id) {
   return ws_IsDlgButtonChecked(dialog, id);

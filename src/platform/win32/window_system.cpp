@@ -28,8 +28,8 @@ int MessageBox(Handle owner, const char* text, const char* caption, std::uint32_
   return MessageBoxA(Window(owner), text, caption, style);
 }
 Handle GetFocus() { return Of(::GetFocus()); }
-bool AppendMenu(Handle menu, std::uint32_t flags, std::uint32_t id, const char* text) {
-  return AppendMenuA(reinterpret_cast<HMENU>(menu), flags, id, text) != 0;
+void AppendMenu(Handle menu, std::uint32_t flags, std::uint32_t id, const char* text) {
+  AppendMenuA(reinterpret_cast<HMENU>(menu), flags, id, text);
 }
 bool IsWindowVisible(Handle window) { return ::IsWindowVisible(Window(window)) != 0; }
 
@@ -46,15 +46,15 @@ Handle GetStockObject(int which) { return Of(::GetStockObject(which)); }
 Handle SelectObject(Handle dc, Handle object) {
   return Of(::SelectObject(Context(dc), Object(object)));
 }
-bool DeleteObject(Handle object) { return ::DeleteObject(Object(object)) != 0; }
+void DeleteObject(Handle object) { ::DeleteObject(Object(object)); }
 std::uint32_t SetBkColor(Handle dc, std::uint32_t colour) {
   return ::SetBkColor(Context(dc), colour);
 }
 std::uint32_t SetTextColor(Handle dc, std::uint32_t colour) {
   return ::SetTextColor(Context(dc), colour);
 }
-bool MoveTo(Handle dc, int x, int y) { return MoveToEx(Context(dc), x, y, nullptr) != 0; }
-bool LineTo(Handle dc, int x, int y) { return ::LineTo(Context(dc), x, y) != 0; }
+void MoveTo(Handle dc, int x, int y) { MoveToEx(Context(dc), x, y, nullptr); }
+void LineTo(Handle dc, int x, int y) { ::LineTo(Context(dc), x, y); }
 bool TextOut(Handle dc, int x, int y, const char* text, int length) {
   return TextOutA(Context(dc), x, y, text, length) != 0;
 }
@@ -71,17 +71,15 @@ std::intptr_t DialogBox(Handle module, std::uint16_t resource_id, Handle owner, 
 }
 
 std::uint32_t GetLastError() { return ::GetLastError(); }
-bool EndDialog(Handle dialog, std::intptr_t result) {
-  return ::EndDialog(Window(dialog), result) != 0;
-}
-bool SetDlgItemText(Handle dialog, int id, const char* text) {
-  return SetDlgItemTextA(Window(dialog), id, text) != 0;
+void EndDialog(Handle dialog, std::intptr_t result) { ::EndDialog(Window(dialog), result); }
+void SetDlgItemText(Handle dialog, int id, const char* text) {
+  SetDlgItemTextA(Window(dialog), id, text);
 }
 std::uint32_t GetDlgItemText(Handle dialog, int id, char* buffer, int size) {
   return GetDlgItemTextA(Window(dialog), id, buffer, size);
 }
-bool SetDlgItemInt(Handle dialog, int id, std::uint32_t value, bool is_signed) {
-  return ::SetDlgItemInt(Window(dialog), id, value, is_signed) != 0;
+void SetDlgItemInt(Handle dialog, int id, std::uint32_t value, bool is_signed) {
+  ::SetDlgItemInt(Window(dialog), id, value, is_signed);
 }
 std::uint32_t GetDlgItemInt(Handle dialog, int id, bool* translated, bool is_signed) {
   BOOL ok = FALSE;
@@ -89,11 +87,11 @@ std::uint32_t GetDlgItemInt(Handle dialog, int id, bool* translated, bool is_sig
   if (translated != nullptr) *translated = ok != 0;
   return value;
 }
-bool CheckDlgButton(Handle dialog, int id, std::uint32_t state) {
-  return ::CheckDlgButton(Window(dialog), id, state) != 0;
+void CheckDlgButton(Handle dialog, int id, std::uint32_t state) {
+  ::CheckDlgButton(Window(dialog), id, state);
 }
-bool CheckRadioButton(Handle dialog, int first_id, int last_id, int check_id) {
-  return ::CheckRadioButton(Window(dialog), first_id, last_id, check_id) != 0;
+void CheckRadioButton(Handle dialog, int first_id, int last_id, int check_id) {
+  ::CheckRadioButton(Window(dialog), first_id, last_id, check_id);
 }
 std::uint32_t IsDlgButtonChecked(Handle dialog, int id) {
   return ::IsDlgButtonChecked(Window(dialog), id);
