@@ -32,7 +32,7 @@ bool ConfigurePort(plat::Handle port);
 // take its two signed fields.
 struct CountsAnswer {
   bool read = false;      // "Q" went out and an answer came (else its box was shown)
-  bool complete = false;  // all 14 bytes, with both count fields in them
+  bool complete = false;  // the whole answer, with both count fields in it
   double count1 = 0.0;    // the counts as the box sent them; 0 for a field
   double count2 = 0.0;    //   or an answer that did not come
   char reply[16] = {};    // the reply buffer, which the "P" exchange reads into
@@ -42,7 +42,7 @@ CountsAnswer ExchangeCounts(const Settings& settings);
 // The "P" exchange, when the status query is on: send "P", read the 4-byte
 // status into the reply buffer of the "Q" exchange before it.
 struct StatusAnswer {
-  bool read = false;  // a status to record (255 with the status query off)
+  bool read = false;  // a status to record (else the status query is off)
   std::int16_t status = 0;
 };
 StatusAnswer ExchangeStatus(const Settings& settings, CountsAnswer& counts);

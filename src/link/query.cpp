@@ -76,7 +76,8 @@ std::int16_t StatusValue(const char* reply, std::uint32_t size) {
   while (i < size && (reply[i] == ' ' || (reply[i] >= '\t' && reply[i] <= '\r'))) ++i;
   bool negative = false;
   if (i < size && IsSign(reply[i])) negative = reply[i++] == '-';
-  std::uint32_t value = 0;  // modulo 2^32, which keeps the low 16 bits exact
+  // Summed modulo 2^32, which keeps the low 16 bits exact.
+  std::uint32_t value = 0;
   for (; i < size && reply[i] >= '0' && reply[i] <= '9'; ++i) {
     value = value * 10u + static_cast<std::uint32_t>(reply[i] - '0');
   }

@@ -18,7 +18,8 @@ void SetHostTime(const std::uint8_t* block) {
 
 void AdvanceDayNumber(std::uint32_t tick) {
   PluginState& state = State();
-  const std::uint32_t elapsed = tick - state.tick_base;  // modulo 2^32
+  // Modulo 2^32, so a tick count that wrapped still gives the time between.
+  const std::uint32_t elapsed = tick - state.tick_base;
   state.host_time.day_number = state.host_time.day_number + elapsed / kMillisecondsPerDay;
   state.tick_base = tick;
 }

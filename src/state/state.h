@@ -29,7 +29,7 @@ struct EncoderRecord {
   double angle2 = 0.0;    // second axis (Dec or altitude)
   double degrees1 = 0.0;  // the encoder's own degrees, for the debug page
   double degrees2 = 0.0;
-  std::int16_t status = 0;  // box status; 255 status query off; 2989 short answer
+  std::int16_t status = 0;  // box status, or the debug page's query-off or short-answer code
   double count1 = 0.0;      // the counts as the box sent them
   double count2 = 0.0;
 };
@@ -121,7 +121,8 @@ struct MountModel {
   double nonperpendicularity = 0.0;  // Z1, radians
   double collimation = 0.0;          // Z2, radians
   double index = 0.0;                // Z3, second axis's index error, radians
-  double scale1 = 0.0;               // counter scale errors: angle = (1 + scale) × counts
+  // The counters' scale errors: angle = (1 + scale) × counts.
+  double scale1 = 0.0;
   double scale2 = 0.0;
 };
 
@@ -133,7 +134,8 @@ struct PluginState {
   // Position reporting.
   std::uint8_t reporting = 0;
   std::uint32_t last_report_tick = 0;
-  std::uint8_t* equatorial_report = nullptr;  // plug-in owned, 32-bit address
+  // The report records, plug-in owned, at 32-bit addresses.
+  std::uint8_t* equatorial_report = nullptr;
   std::uint8_t* horizontal_report = nullptr;
   // Host time keeping.
   HostTimeRecord host_time;

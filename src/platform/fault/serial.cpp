@@ -12,8 +12,10 @@ namespace {
 constexpr Handle kHandleBase = 0x5E000;
 
 struct Fault {
-  int from = 0;   // call number (counted from 1 since Reset) of the first failure
-  int until = 0;  // first call number that no longer fails; 0: no end
+  // Call numbers, counted from one since Reset: the first that fails, and
+  // the first that no longer does (0: no end).
+  int from = 0;
+  int until = 0;
 };
 
 struct Backend {
