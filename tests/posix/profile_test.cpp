@@ -359,8 +359,8 @@ TEST_F(PosixProfile, UnwritableFolderLeavesTheOldProfile) {
 }
 
 // Writes fail, and say why, where the profile cannot be: a folder that
-// cannot be made (its parent is a link to nothing), and a folder whose
-// profile's path is one byte too long to name.  Removing a key fails there
+// cannot be made (its parent is a link to nothing), a folder that is a file,
+// and a folder whose profile's path is one byte too long to name.  Removing a key fails there
 // too, and nothing is created.
 TEST_F(PosixProfile, AProfileThatCannotBeThereIsNotWritten) {
   ASSERT_EQ(symlink((root_ + "/nowhere/at/all").c_str(), (root_ + "/dangling").c_str()), 0);
@@ -371,7 +371,9 @@ TEST_F(PosixProfile, AProfileThatCannotBeThereIsNotWritten) {
   struct Case {
     std::string folder, reason;
   };
+  Spit(root_ + "/file", "not a folder");
   for (const Case& c : {Case{root_ + "/dangling/config", std::strerror(ENOENT)},
+                        Case{root_ + "/file", std::strerror(ENOTDIR)},
                         Case{deep, std::strerror(ENAMETOOLONG)}}) {
     ScopedEnv folder("VELASTRA_CONFIG_DIR", c.folder.c_str());
     for (const char* text : {"v", static_cast<const char*>(nullptr)}) {
@@ -381,6 +383,7 @@ TEST_F(PosixProfile, AProfileThatCannotBeThereIsNotWritten) {
     }
   }
   EXPECT_FALSE(Exists(root_ + "/nowhere"));
+  EXPECT_EQ(Slurp(root_ + "/file"), "not a folder");
   EXPECT_TRUE(FolderEntries(deep).empty());
 }
 
