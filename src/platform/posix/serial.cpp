@@ -16,16 +16,17 @@
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
-#include <time.h>
 #include <unistd.h>
 #include <velastra/config_dir.h>
 #include <velastra/port_name.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <ratio>
 
 #include "platform/platform.h"
 
@@ -64,27 +65,31 @@ Port* FindPort(Handle handle) {
 
 // ---- Monotonic time -------------------------------------------------------
 
+// CLOCK_MONOTONIC, in nanoseconds.
 std::int64_t NowNanoseconds() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<std::int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
 }
 
 constexpr std::int64_t kNoDeadline = INT64_MAX;
+constexpr std::uint64_t kNanosecondsPerMillisecond = std::nano::den / std::milli::den;
 
+// Up to 2^32 * 2^32 ms can be asked for: a deadline past what the clock
+// holds (centuries away) is none at all.
 std::int64_t DeadlineAfter(std::int64_t start, std::uint64_t milliseconds) {
-  // At most 2^32 * 2^32 ms asked for: cap well before the clock could overflow.
-  constexpr std::uint64_t kCap = 1000ull * 60 * 60 * 24 * 365 * 100;  // a century
-  if (milliseconds > kCap) milliseconds = kCap;
-  return start + static_cast<std::int64_t>(milliseconds) * 1000000;
+  const std::uint64_t room = static_cast<std::uint64_t>(kNoDeadline - start);
+  if (milliseconds > room / kNanosecondsPerMillisecond) return kNoDeadline;
+  return start + static_cast<std::int64_t>(milliseconds * kNanosecondsPerMillisecond);
 }
 
 // The poll() time-out that waits until `deadline` without waking early.
 int PollTimeout(std::int64_t now, std::int64_t deadline) {
   if (deadline == kNoDeadline) return -1;
   if (deadline <= now) return 0;
-  const std::int64_t ms = (deadline - now + 999999) / 1000000;
-  return ms > INT_MAX ? INT_MAX : static_cast<int>(ms);
+  const auto ms =
+      std::chrono::ceil<std::chrono::milliseconds>(std::chrono::nanoseconds(deadline - now));
+  return ms.count() > INT_MAX ? INT_MAX : static_cast<int>(ms.count());
 }
 
 // ---- Port names --------------------------------------------------------------
