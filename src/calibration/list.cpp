@@ -1,5 +1,6 @@
 // The calibration list: up to eight objects, looked up by name.  The list is
 // the fixed array in the plug-in state; nothing here allocates.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -73,7 +74,7 @@ int RemoveCalibrationEntry(const char* name) {
     return -1;
   }
   // Whole entries move one slot down, so the rest keep their order.
-  for (std::int32_t i = found; i < list.count - 1; ++i) list.entries[i] = list.entries[i + 1];
+  std::copy(list.entries + found + 1, list.entries + list.count, list.entries + found);
   const std::int32_t before = list.count;
   --list.count;
   return before;

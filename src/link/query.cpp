@@ -1,4 +1,5 @@
 // One query of the setting-circle box.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -60,8 +61,7 @@ std::uint32_t TakeField(const char* reply, std::uint32_t from, std::uint32_t rec
     value = 0.0;
     return received;
   }
-  std::uint32_t length = received - sign;
-  if (length > kFieldLength) length = kFieldLength;
+  const std::uint32_t length = std::min(received - sign, kFieldLength);
   std::memcpy(field, reply + sign, length);
   field[length] = '\0';
   value = FieldValue(field);
