@@ -13,14 +13,17 @@ namespace {
 HANDLE AsHandle(Handle port) { return reinterpret_cast<HANDLE>(port); }
 
 static_assert(sizeof(DCB) == 28, "the device-control record has the fields line_record.h sets");
-static_assert(win32::kNoParity == NOPARITY && win32::kOddParity == ODDPARITY &&
-              win32::kEvenParity == EVENPARITY && win32::kMarkParity == MARKPARITY &&
-              win32::kSpaceParity == SPACEPARITY);
-static_assert(win32::kOneStopBit == ONESTOPBIT && win32::kTwoStopBits == TWOSTOPBITS);
-static_assert(win32::kDtrControlEnable == DTR_CONTROL_ENABLE &&
-              win32::kDtrControlDisable == DTR_CONTROL_DISABLE &&
-              win32::kRtsControlEnable == RTS_CONTROL_ENABLE &&
-              win32::kRtsControlDisable == RTS_CONTROL_DISABLE);
+static_assert(win32::kNoParity == NOPARITY);
+static_assert(win32::kOddParity == ODDPARITY);
+static_assert(win32::kEvenParity == EVENPARITY);
+static_assert(win32::kMarkParity == MARKPARITY);
+static_assert(win32::kSpaceParity == SPACEPARITY);
+static_assert(win32::kOneStopBit == ONESTOPBIT);
+static_assert(win32::kTwoStopBits == TWOSTOPBITS);
+static_assert(win32::kDtrControlEnable == DTR_CONTROL_ENABLE);
+static_assert(win32::kDtrControlDisable == DTR_CONTROL_DISABLE);
+static_assert(win32::kRtsControlEnable == RTS_CONTROL_ENABLE);
+static_assert(win32::kRtsControlDisable == RTS_CONTROL_DISABLE);
 
 }  // namespace
 
