@@ -133,7 +133,7 @@ int SightCalibrationEntry(const char* name, double encoder1, double encoder2) {
 
 int SightCalibrationEntry(const char* name, double encoder1, double encoder2, double count1,
                           double count2) {
-  const double counts[2] = {count1, count2};
+  const double counts[] = {count1, count2};
   return Sight(name, encoder1, encoder2, counts);
 }
 

@@ -23,7 +23,7 @@ constexpr int kStatusY = 55;
 constexpr int kTimeX = 65;
 constexpr int kStatusLabelX = 185, kStatusX = 240;
 constexpr int kDayNumberX = 20, kDayNumberY = 187;
-constexpr int kColumnX[6] = {20, 65, 110, 145, 185, 240};
+constexpr int kColumnX[] = {20, 65, 110, 145, 185, 240};
 constexpr int kMarkerX = 20, kNameX = 25, kFirstCoordinateX = 185, kSecondCoordinateX = 240;
 constexpr int kListY = 70, kListStep = 15;
 

@@ -20,7 +20,7 @@ Vec Cross(Vec a, Vec b) {
 Vec Scaled(Vec a, double f) { return {a.x * f, a.y * f, a.z * f}; }
 Vec Unit(Vec a) { return Scaled(a, 1.0 / std::sqrt(Dot(a, a))); }
 
-Vec Apply(const double m[3][3], Vec v) {
+Vec Apply(const Matrix3& m, Vec v) {
   return {m[0][0] * v.x + m[0][1] * v.y + m[0][2] * v.z,
           m[1][0] * v.x + m[1][1] * v.y + m[1][2] * v.z,
           m[2][0] * v.x + m[2][1] * v.y + m[2][2] * v.z};
@@ -118,7 +118,7 @@ struct Problem {
 };
 
 struct State3 {
-  double rotation[3][3];
+  Matrix3 rotation;
   Terms terms;
 };
 
@@ -220,13 +220,13 @@ bool SolveSymmetric(const double a[][kMaxParameters], const double b[], int m, d
 }
 
 // R·exp([w]×), the rotation turned by the small rotation vector w (Rodrigues).
-void Turn(double r[3][3], Vec w) {
+void Turn(Matrix3& r, Vec w) {
   const double angle = std::sqrt(Dot(w, w));
-  double e[3][3] = {{1.0, 0.0, 0.0}, {0.0, 1.0, 0.0}, {0.0, 0.0, 1.0}};
+  Matrix3 e = {{1.0, 0.0, 0.0}, {0.0, 1.0, 0.0}, {0.0, 0.0, 1.0}};
   if (angle > 0.0) {
     const Vec k = Scaled(w, 1.0 / angle);
     const double s = std::sin(angle), c = 1.0 - std::cos(angle);
-    const double kx[3][3] = {{0.0, -k.z, k.y}, {k.z, 0.0, -k.x}, {-k.y, k.x, 0.0}};
+    const Matrix3 kx = {{0.0, -k.z, k.y}, {k.z, 0.0, -k.x}, {-k.y, k.x, 0.0}};
     for (int i = 0; i < 3; ++i) {
       for (int j = 0; j < 3; ++j) {
         double kk = 0.0;
@@ -235,7 +235,7 @@ void Turn(double r[3][3], Vec w) {
       }
     }
   }
-  double out[3][3];
+  Matrix3 out;
   for (int i = 0; i < 3; ++i) {
     for (int j = 0; j < 3; ++j) {
       out[i][j] = r[i][0] * e[0][j] + r[i][1] * e[1][j] + r[i][2] * e[2][j];
@@ -334,7 +334,7 @@ bool Determined(const State3& s, const Problem& p, const Active& active, double 
 // of Taki's method): each pair of directions spans the same orthonormal
 // frame in the mount and in the fixed frame.  False when all sightings
 // share one direction.
-bool FirstRotation(const Problem& p, double r[3][3]) {
+bool FirstRotation(const Problem& p, Matrix3& r) {
   const Terms none;
   int best_i = 0, best_j = 0;
   double best = 0.0;
@@ -352,13 +352,13 @@ bool FirstRotation(const Problem& p, double r[3][3]) {
   const Vec s2 = Unit(Cross(s1, p.target[best_j]));
   const Vec s3 = Cross(s1, s2);
   const Vec mount[3] = {m1, m2, m3};
-  const Vec sky[3] = {s1, s2, s3};
+  const Vec sky[] = {s1, s2, s3};
   for (int i = 0; i < 3; ++i) {
     for (int j = 0; j < 3; ++j) {
       r[i][j] = 0.0;
       for (int k = 0; k < 3; ++k) {
-        const double sk[3] = {sky[k].x, sky[k].y, sky[k].z};
-        const double mk[3] = {mount[k].x, mount[k].y, mount[k].z};
+        const double sk[] = {sky[k].x, sky[k].y, sky[k].z};
+        const double mk[] = {mount[k].x, mount[k].y, mount[k].z};
         r[i][j] += sk[i] * mk[j];
       }
     }

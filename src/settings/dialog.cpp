@@ -121,10 +121,10 @@ std::uint32_t Magnitude(std::int32_t value) {
   return value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
 }
 
-constexpr std::uint16_t kRAFields[3] = {msg::kIdRefRAHours, msg::kIdRefRAMinutes,
-                                        msg::kIdRefRASeconds};
-constexpr std::uint16_t kDecFields[3] = {msg::kIdRefDecDegrees, msg::kIdRefDecMinutes,
-                                         msg::kIdRefDecSeconds};
+constexpr std::uint16_t kRAFields[] = {msg::kIdRefRAHours, msg::kIdRefRAMinutes,
+                                       msg::kIdRefRASeconds};
+constexpr std::uint16_t kDecFields[] = {msg::kIdRefDecDegrees, msg::kIdRefDecMinutes,
+                                        msg::kIdRefDecSeconds};
 
 void InitialiseDialog(plat::Handle dialog) {
   PluginState& state = State();

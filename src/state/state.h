@@ -112,12 +112,15 @@ inline constexpr double RadiansPerCount(std::int32_t resolution) {
   return (2.0 * kPi) / static_cast<double>(resolution);
 }
 
+// A rotation, row by row.
+using Matrix3 = double[3][3];
+
 // The mount model: a rotation from the mount's axis frame into the sky frame
 // (turned back by the drift, equatorial) or the horizon frame (alt-azimuth),
 // the mechanical terms and the counters' scale errors.  The initial values
 // leave the uncorrected angles as they are.
 struct MountModel {
-  double rotation[3][3] = {{1.0, 0.0, 0.0}, {0.0, 1.0, 0.0}, {0.0, 0.0, 1.0}};
+  Matrix3 rotation = {{1.0, 0.0, 0.0}, {0.0, 1.0, 0.0}, {0.0, 0.0, 1.0}};
   double nonperpendicularity = 0.0;  // Z1, radians
   double collimation = 0.0;          // Z2, radians
   double index = 0.0;                // Z3, second axis's index error, radians
