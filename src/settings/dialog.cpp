@@ -4,6 +4,7 @@
 // writes them back on OK.  When the profile does not take an OK's settings
 // the user is told, and they stay in force (they are not reloaded) until a
 // save succeeds.
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -61,7 +62,7 @@ void ShowGroup(plat::Handle dialog, const std::uint16_t (&ids)[3], const Sexages
 // minus sign, so that "-00" keeps its sign.
 std::int16_t FieldValue(const char* text, bool* minus) {
   const char* p = text;
-  while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r' || *p == '\f' || *p == '\v') ++p;
+  p += std::strspn(p, " \t\n\r\f\v");
   char* end = nullptr;
   const long value = std::strtol(p, &end, 10);
   if (minus != nullptr) *minus = end != p && *p == '-';
@@ -93,6 +94,10 @@ bool ReadGroup(plat::Handle dialog, const std::uint16_t (&ids)[3], const ShownGr
   return true;
 }
 
+std::uint32_t Magnitude(std::int32_t value) {
+  return value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
+}
+
 // A resolution read back: the edit as an unsigned decimal number, negated
 // when its Invert box is checked.  An edit that holds no usable number
 // (empty, letters, a minus sign, 0, or more than a 32-bit resolution of that
@@ -109,16 +114,10 @@ std::int32_t ReadResolution(plat::Handle dialog, int edit_id, int invert_id,
   const std::uint32_t typed = plat::GetDlgItemInt(dialog, edit_id, &translated, false);
   std::uint32_t magnitude = typed;
   if (!translated || typed == 0 || typed > largest) {
-    magnitude = previous < 0 ? 0u - static_cast<std::uint32_t>(previous)
-                             : static_cast<std::uint32_t>(previous);
-    if (magnitude > largest) magnitude = largest;
+    magnitude = std::min(Magnitude(previous), largest);
   }
   // Modulo 2^32: 0 - 2^31 is the bit pattern of -2^31.
   return static_cast<std::int32_t>(invert ? 0u - magnitude : magnitude);
-}
-
-std::uint32_t Magnitude(std::int32_t value) {
-  return value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
 }
 
 constexpr std::uint16_t kRAFields[] = {msg::kIdRefRAHours, msg::kIdRefRAMinutes,
