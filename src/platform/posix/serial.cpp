@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <poll.h>
+#include <strings.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -20,7 +21,9 @@
 #include <velastra/config_dir.h>
 #include <velastra/port_name.h>
 
+#include <cctype>
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -174,24 +177,15 @@ bool BaudConstant(std::uint32_t baud, speed_t* out) {
 // Compares a token of the definition with a lower-case word, ignoring case.
 bool TokenIs(const char* begin, const char* end, const char* word) {
   const std::size_t length = static_cast<std::size_t>(end - begin);
-  if (std::strlen(word) != length) return false;
-  for (std::size_t i = 0; i < length; ++i) {
-    char c = begin[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
-    if (c != word[i]) return false;
-  }
-  return true;
+  return std::strlen(word) == length && strncasecmp(begin, word, length) == 0;
 }
 
+// Digits only, no sign or blanks, up to 2^32 - 1.
 bool ParseDecimal(const char* begin, const char* end, std::uint32_t* out) {
-  if (begin == end) return false;
-  std::uint64_t value = 0;
-  for (const char* p = begin; p != end; ++p) {
-    if (*p < '0' || *p > '9') return false;
-    value = value * 10 + static_cast<std::uint64_t>(*p - '0');
-    if (value > kMaxDword) return false;
-  }
-  *out = static_cast<std::uint32_t>(value);
+  std::uint32_t value = 0;
+  const auto [stop, error] = std::from_chars(begin, end, value);
+  if (error != std::errc() || stop != end) return false;
+  *out = value;
   return true;
 }
 
@@ -300,8 +294,7 @@ bool SerialBuildLineSettings(const char* definition, LineSettings& settings) {
       result.baud = baud;
     } else if (TokenIs(key, key_end, "parity")) {
       if (value_end - value != 1) return false;
-      char letter = *value;
-      if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - ('a' - 'A'));
+      const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(*value)));
       if (std::strchr("NEOMS", letter) == nullptr) return false;
       result.parity = letter;
     } else if (TokenIs(key, key_end, "data")) {
