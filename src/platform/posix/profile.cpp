@@ -28,6 +28,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "platform/posix/ascii.h"
 
 namespace plat {
 namespace {
@@ -256,8 +257,6 @@ bool ReplaceFile(const char* path, const Bytes& content, const struct stat* old)
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
-
 struct Range {
   std::size_t begin = 0;
   std::size_t end = 0;
@@ -365,11 +364,7 @@ Name TrimmedName(const char* s) {
 }
 
 bool SameName(const char* d, Range r, Name name) {
-  if (r.size() != name.size) return false;
-  for (std::size_t i = 0; i < name.size; ++i) {
-    if (Lower(d[r.begin + i]) != Lower(name.text[i])) return false;
-  }
-  return true;
+  return r.size() == name.size && SameIgnoringCase(d + r.begin, name.text, name.size);
 }
 
 // Where a section and a key are in the text.

@@ -12,7 +12,6 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <poll.h>
-#include <strings.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -21,7 +20,6 @@
 #include <velastra/config_dir.h>
 #include <velastra/port_name.h>
 
-#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
@@ -32,6 +30,7 @@
 #include <ratio>
 
 #include "platform/platform.h"
+#include "platform/posix/ascii.h"
 
 namespace plat {
 namespace {
@@ -177,7 +176,7 @@ bool BaudConstant(std::uint32_t baud, speed_t* out) {
 // Compares a token of the definition with a lower-case word, ignoring case.
 bool TokenIs(const char* begin, const char* end, const char* word) {
   const std::size_t length = static_cast<std::size_t>(end - begin);
-  return std::strlen(word) == length && strncasecmp(begin, word, length) == 0;
+  return std::strlen(word) == length && SameIgnoringCase(begin, word, length);
 }
 
 // Digits only, no sign or blanks, up to 2^32 - 1.
@@ -294,7 +293,7 @@ bool SerialBuildLineSettings(const char* definition, LineSettings& settings) {
       result.baud = baud;
     } else if (TokenIs(key, key_end, "parity")) {
       if (value_end - value != 1) return false;
-      const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(*value)));
+      const char letter = AsciiUpper(*value);
       if (std::strchr("NEOMS", letter) == nullptr) return false;
       result.parity = letter;
     } else if (TokenIs(key, key_end, "data")) {
