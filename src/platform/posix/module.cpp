@@ -54,8 +54,10 @@ int LoadStringResource(Handle /*module*/, std::uint32_t id, char* buffer, int si
 
 namespace {
 
+// Every byte of the block has a 32-bit address.
 bool FitsIn32Bits(const void* block, std::uint32_t size) {
-  return reinterpret_cast<std::uintptr_t>(block) <= 0xFFFFFFFFu - size;
+  constexpr std::uint64_t kEnd = 0x100000000ull;
+  return static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(block)) + size <= kEnd;
 }
 
 }  // namespace
