@@ -25,6 +25,19 @@
 #include "platform/platform.h"
 #include "test_blocks.h"
 
+// posix_tests is linked with --wrap=realloc: once armed, the n-th call
+// counted from then fails as an exhausted heap does.
+int g_fail_realloc_at = 0;
+int g_reallocs = 0;
+extern "C" void* __real_realloc(void* block, size_t size);
+extern "C" void* __wrap_realloc(void* block, size_t size) {
+  if (g_fail_realloc_at != 0 && ++g_reallocs == g_fail_realloc_at) {
+    errno = ENOMEM;
+    return nullptr;
+  }
+  return __real_realloc(block, size);
+}
+
 namespace {
 
 using testsupport::ScopedEnv;
@@ -332,6 +345,50 @@ TEST_F(PosixProfile, FailedWriteLeavesTheOldProfile) {
   EXPECT_EQ(FolderEntries(folder_), std::vector<std::string>{"win.ini"});
 }
 
+// Memory that runs out at any request of a write, for every kind of edit:
+// the write fails for want of memory and the old profile stays as it was,
+// byte for byte; with every request granted, the text is the one an
+// unhindered write makes.  (Texts are larger than the blocks kept from call
+// to call, so every call asks afresh.)
+TEST_F(PosixProfile, MemoryRunningOutAtAnyRequestLeavesTheOldProfile) {
+  const std::string dashes(70000, '-'), value(70000, 'v');
+  struct Case {
+    std::string old;
+    const char* section;
+    const char* key;
+    const char* value;
+  };
+  const Case cases[] = {
+      {"[A]\nk=1\n[S]\nx=old\n;" + dashes + "\n", "S", "x", value.c_str()},  // a new value
+      {"[S]\nx=1\n", "S", "y", value.c_str()},                               // a new key
+      {"[A]\n;" + dashes, "S", "x", value.c_str()},         // a new section, no final line break
+      {"[A]\n;" + dashes + "\n", "S", "x", value.c_str()},  // a new section after a line
+      {"[A]\n;" + dashes + "\n[S]\nx=1\n", "S", "x", nullptr},      // a key removed
+      {"[S]\nx=1\n[A]\n;" + dashes + "\n", "S", nullptr, nullptr},  // a section removed
+  };
+  for (const Case& c : cases) {
+    WriteIni(c.old);
+    ASSERT_TRUE(plat::ProfileWrite(c.section, c.key, c.value));
+    const std::string expected = Slurp(ini_);
+    ASSERT_NE(expected, c.old);
+    int n = 1;
+    for (;; ++n) {
+      WriteIni(c.old);
+      g_reallocs = 0;
+      g_fail_realloc_at = n;
+      plat::ProfileWriteFailure failure;
+      const bool written = plat::ProfileWrite(c.section, c.key, c.value, &failure);
+      g_fail_realloc_at = 0;
+      if (g_reallocs < n) break;  // every request was granted
+      EXPECT_FALSE(written) << n << " " << c.old.substr(0, 12);
+      EXPECT_EQ(std::string(failure.reason), std::strerror(ENOMEM)) << n;
+      EXPECT_EQ(Slurp(ini_), c.old) << n << " " << c.old.substr(0, 12);
+    }
+    EXPECT_EQ(Slurp(ini_), expected) << c.old.substr(0, 12);
+    EXPECT_GT(n, 1) << c.old.substr(0, 12);
+  }
+}
+
 TEST_F(PosixProfile, FullDiskLeavesTheOldProfile) {
   WriteIni(kMixed);
   // A file size limit makes writes fail the way a full disk does, root or not.
@@ -372,9 +429,9 @@ TEST_F(PosixProfile, AProfileThatCannotBeThereIsNotWritten) {
     std::string folder, reason;
   };
   Spit(root_ + "/file", "not a folder");
-  for (const Case& c : {Case{root_ + "/dangling/config", std::strerror(ENOENT)},
-                        Case{root_ + "/file", std::strerror(ENOTDIR)},
-                        Case{deep, std::strerror(ENAMETOOLONG)}}) {
+  for (const Case& c :
+       {Case{root_ + "/dangling/config", std::strerror(ENOENT)},
+        Case{root_ + "/file", std::strerror(ENOTDIR)}, Case{deep, std::strerror(ENAMETOOLONG)}}) {
     ScopedEnv folder("VELASTRA_CONFIG_DIR", c.folder.c_str());
     for (const char* text : {"v", static_cast<const char*>(nullptr)}) {
       plat::ProfileWriteFailure failure;
