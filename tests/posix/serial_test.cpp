@@ -431,6 +431,17 @@ TEST_F(PosixSerial, AppliesOtherLines) {
   line.baud = 9600;
   line.data_bits = 9;
   EXPECT_FALSE(plat::SerialSetLineSettings(port_, line));
+  line.data_bits = 8;
+  line.stop_bits = 3;
+  EXPECT_FALSE(plat::SerialSetLineSettings(port_, line));
+  line.stop_bits = 1;
+  line.parity = 'X';
+  EXPECT_FALSE(plat::SerialSetLineSettings(port_, line));
+  line.parity = 'N';
+  line.outx_dsr_flow = true;  // no termios counterpart
+  EXPECT_FALSE(plat::SerialSetLineSettings(port_, line));
+  line.outx_dsr_flow = false;
+  EXPECT_TRUE(plat::SerialSetLineSettings(port_, line));
 }
 
 TEST_F(PosixSerial, AppliesEveryStandardRate) {
