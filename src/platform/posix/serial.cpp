@@ -448,14 +448,15 @@ bool SerialTransmitChar(Handle handle, char c) {
     }
     if ((pfd.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) return false;
     if ((pfd.revents & POLLOUT) == 0) continue;
-    const ssize_t written = write(port->fd, &c, 1);
-    if (written == 1) return true;
-    if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+    // One byte is written whole or not at all (-1 and errno).
+    errno = 0;
+    if (write(port->fd, &c, 1) == 1) return true;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) {
       // Output held (XOFF received, queue full): no later than the deadline.
       if (NowNanoseconds() >= deadline) return false;
       continue;
     }
-    if (written < 0 && errno == EINTR) continue;
+    if (errno == EINTR) continue;
     return false;
   }
 }
