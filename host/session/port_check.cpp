@@ -350,9 +350,10 @@ PortCheck CheckPort(const std::string& name, bool probe) {
     const auto at = [&](const char* where, int which) {
       return vl_PortPlace(where, name.c_str(), NAME_MAX, which, place, sizeof place) != 0;
     };
-    if ((at(folder.c_str(), 0) && Exists(place)) || (at(folder.c_str(), 1) && Exists(place))) {
+    if ((at(folder.c_str(), VL_PORT_LINK) && Exists(place)) ||
+        (at(folder.c_str(), VL_PORT_COM_LINK) && Exists(place))) {
       c.link = place;
-    } else if (com <= VL_DIALOG_PORTS && at(nullptr, 2)) {
+    } else if (com <= VL_DIALOG_PORTS && at(nullptr, VL_PORT_DEVICE)) {
       c.device = place;
     } else {
       c.verdict = PortCheck::Verdict::kNoDevice;

@@ -48,15 +48,17 @@ static inline unsigned vl_StoredComNumber(const char* name) {
 }
 
 /* Where the device of port `name` is looked for, in this order:
- *   place 0: <folder>/ports/<name>, the link as the name is written;
- *   place 1: <folder>/ports/COMn, for a "COMn" written in another case
- *            ("com1" finds ports/COM1, as names ignore case on Windows);
- *   place 2: /dev/ttyS<n-1>, the device of a "COMn" without a link.
+ *   VL_PORT_LINK: <folder>/ports/<name>, the link as the name is written;
+ *   VL_PORT_COM_LINK: <folder>/ports/COMn, for a "COMn" written in another
+ *            case ("com1" finds ports/COM1, as names ignore case on Windows);
+ *   VL_PORT_DEVICE: /dev/ttyS<n-1>, the device of a "COMn" without a link.
  * The first link that exists names the device.  Writes place `which` into
- * `out` and returns 1; 0 when the name has no such place (place 1 and 2 of
- * a name that is no "COMn", place 1 of a "COMn" written as such, places 0
- * and 1 without a folder) or it does not fit in `size` bytes.  A name that
+ * `out` and returns 1; 0 when the name has no such place (the COMn places
+ * of a name that is no "COMn", the COM link of a "COMn" written as such,
+ * the links without a folder) or it does not fit in `size` bytes.  A name that
  * is empty, holds a '/' or "..", or is longer than `name_max` has none. */
+enum { VL_PORT_LINK = 0, VL_PORT_COM_LINK = 1, VL_PORT_DEVICE = 2 };
+
 static inline int vl_PortPlace(const char* folder, const char* name, size_t name_max, int which,
                                char* out, size_t size) {
   const unsigned n = vl_ComNumber(name);
@@ -67,14 +69,14 @@ static inline int vl_PortPlace(const char* folder, const char* name, size_t name
       strlen(name) > name_max) {
     return 0;
   }
-  if (which == 0 && folder != NULL) {
+  if (which == VL_PORT_LINK && folder != NULL) {
     length = snprintf(out, size, "%s/ports/%s", folder, name);
-  } else if (which == 1 && folder != NULL && n != 0) {
+  } else if (which == VL_PORT_COM_LINK && folder != NULL && n != 0) {
     char canonical[16];
     snprintf(canonical, sizeof canonical, "COM%u", n);
     if (strcmp(canonical, name) == 0) return 0;
     length = snprintf(out, size, "%s/ports/%s", folder, canonical);
-  } else if (which == 2 && n != 0) {
+  } else if (which == VL_PORT_DEVICE && n != 0) {
     length = snprintf(out, size, "/dev/ttyS%u", n - 1);
   }
   if (length <= 0 || (size_t)length >= size) {

@@ -105,10 +105,10 @@ bool LinkExists(const char* path) {
 bool DevicePath(const char* name, char* out, std::size_t size) {
   char folder[kPathBytes];
   const char* in = vl_ConfigDirectory(folder, sizeof folder) ? folder : nullptr;
-  for (int which = 0; which < 2; ++which) {
+  for (int which : {VL_PORT_LINK, VL_PORT_COM_LINK}) {
     if (vl_PortPlace(in, name, NAME_MAX, which, out, size) && LinkExists(out)) return true;
   }
-  return vl_PortPlace(in, name, NAME_MAX, 2, out, size) != 0;
+  return vl_PortPlace(in, name, NAME_MAX, VL_PORT_DEVICE, out, size) != 0;
 }
 
 bool IsNoModemLines(int error) {
