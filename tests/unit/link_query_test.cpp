@@ -214,7 +214,7 @@ TEST_F(QueryTest, SignSearchAndCopyStayWithinTheAnswer) {
       {"+01234AAAAAAA+", 1234.0, 0.0},
       {"+00001+00002+0", 1.0, 2.0},
       {"+1.5  \t-2.25 \r", 1.5, -2.25},
-      {"+19:34\t-1.9X9\r", 19.0, -1.9},  // a field ends at its first other character
+      {"+19:34\t-1.09X\r", 19.0, -1.09},  // a field ends at its first other character
       {"-99999-99999-9", -99999.0 + 360.0, -99999.0},  // the first axis wraps once
   };
   for (const Case& c : cases) {
