@@ -244,6 +244,13 @@ TEST_F(PosixProfile, ReplacingAKeyKeepsEveryOtherByte) {
   plat::ProfileWrite("Last", "x", "2");
   expected.back() = '2';
   EXPECT_EQ(Slurp(ini_), expected);
+
+  // The value that is there already: the file is not replaced at all.
+  struct stat before = {}, after = {};
+  ASSERT_EQ(stat(ini_.c_str(), &before), 0);
+  EXPECT_TRUE(plat::ProfileWrite("Other", "Colour", "blue"));
+  ASSERT_EQ(stat(ini_.c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);
 }
 
 TEST_F(PosixProfile, NewKeyGoesAfterTheSectionsLastLine) {
