@@ -303,4 +303,21 @@ TEST_F(LinkFailureRows, TheBackendReadsNothingIntoNowhereButNotSomething) {
   EXPECT_EQ(plat::fault::Waiting(), "abc");
 }
 
+// The backend itself answers a purge as a port does (the link never reads
+// the answer): true on the open port, false when failed on request or on a
+// closed handle, and a purge of what came in empties the line.
+TEST_F(LinkFailureRows, TheBackendsPurgeAnswersAsAPortDoes) {
+  const plat::Handle port = plat::SerialOpen("COM1");
+  ASSERT_NE(port, plat::kInvalidHandle);
+  plat::fault::Arrive("late");
+  EXPECT_TRUE(plat::SerialPurge(port, plat::kPurgeTxClear));
+  EXPECT_EQ(plat::fault::Waiting(), "late");
+  EXPECT_TRUE(plat::SerialPurge(port, plat::kPurgeRxClear));
+  EXPECT_EQ(plat::fault::Waiting(), "");
+  plat::fault::Fail(Call::kPurge);
+  EXPECT_FALSE(plat::SerialPurge(port, plat::kPurgeRxClear));
+  EXPECT_TRUE(plat::SerialClose(port));
+  EXPECT_FALSE(plat::SerialPurge(port, plat::kPurgeRxClear));
+}
+
 }  // namespace
