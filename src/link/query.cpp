@@ -55,12 +55,9 @@ double FieldValue(const char* field) {
 // none: the axis then reads 0.
 std::uint32_t TakeField(const char* reply, std::uint32_t from, std::uint32_t received, char* field,
                         double& value) {
-  std::uint32_t sign = from;
+  std::uint32_t sign = std::min(from, received);
   while (sign < received && !IsSign(reply[sign])) ++sign;
-  if (sign >= received) {
-    value = 0.0;
-    return received;
-  }
+  // No sign: an empty field, which reads 0.
   const std::uint32_t length = std::min(received - sign, kFieldLength);
   std::memcpy(field, reply + sign, length);
   field[length] = '\0';
