@@ -162,7 +162,9 @@ TEST_F(PosixProfile, ValuesLoseBlanksAndOnePairOfQuotes) {
       "g=\n"
       "h=x=y\n"
       "\t i \t=\t7\n"
-      "j= \t \n");
+      "j= \t \n"
+      "k=\v\f1\f\v\r\r\n"
+      "\rl\v=\r2\n");
   EXPECT_EQ(Read("S", "a"), "padded value");
   EXPECT_EQ(Read("S", "b"), "quoted  ");
   EXPECT_EQ(Read("S", "c"), "\"twice\"");
@@ -173,6 +175,8 @@ TEST_F(PosixProfile, ValuesLoseBlanksAndOnePairOfQuotes) {
   EXPECT_EQ(Read("S", "h"), "x=y");
   EXPECT_EQ(Read("S", "i"), "7");
   EXPECT_EQ(Read("S", "j"), "");  // only blanks: empty
+  EXPECT_EQ(Read("S", "k"), "1");  // every other blank, a carriage return too
+  EXPECT_EQ(Read("S", "l"), "2");
 }
 
 TEST_F(PosixProfile, ResultIsCutToTheBuffer) {
