@@ -367,14 +367,16 @@ TEST(WineSerial, APortHeldByAnotherProgramCannotBeOpenedUntilItIsLetGo) {
   EXPECT_EQ(host->Do("connect").lines, std::vector<std::string>{});
   EXPECT_EQ(host->Do("state 8204").lines, std::vector<std::string>{"state 0100"});
   EXPECT_NE(LineStarting(host->Do("object 0").lines, "object 010301"), "");
-  // The line the link built reached the device: 9600 baud, one stop bit.
+  // The line the link built reached the device: 9600 baud, one stop bit,
+  // XON/XOFF and no hardware handshaking.
   const int look = open(box->SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
   ASSERT_GE(look, 0);
   termios tio{};
   ASSERT_EQ(tcgetattr(look, &tio), 0);
   close(look);
   EXPECT_EQ(cfgetospeed(&tio), static_cast<speed_t>(B9600));
-  EXPECT_EQ(tio.c_cflag & CSTOPB, 0u);
+  EXPECT_EQ(tio.c_cflag & (CSTOPB | CRTSCTS), 0u);
+  EXPECT_EQ(tio.c_iflag & (IXON | IXOFF), static_cast<tcflag_t>(IXON | IXOFF));
 }
 
 TEST(WineSerial, ASilentBoxCostsNoMoreThanTheReadTimeOuts) {
