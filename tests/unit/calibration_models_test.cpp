@@ -149,6 +149,22 @@ INSTANTIATE_TEST_SUITE_P(
 
 // ---- The mount model ---------------------------------------------------------
 
+// Each counter's scale error is told with its own sign.
+TEST_F(CalibrationModelsTest, MountModelTellsEachCountersScaleErrorWithItsSign) {
+  ctl::State().settings.PointModel = ctl::kMountModel;
+  const Mount scales{"scales", 0, 0, 0, 0, 0.012, -0.01, 0.3, 0.1, true};
+  Sight(scales, kSix, 0.5);
+  ctl::CalibrateTelescope();
+  ASSERT_EQ(Boxes().size(), 1u);
+  for (const auto& [figure, percent] : {std::pair{"Scale error of the first counter: ", 1.2},
+                                        {"Scale error of the second counter: ", -1.0}}) {
+    const std::size_t at = Boxes()[0].text.find(figure);
+    ASSERT_NE(at, std::string::npos) << figure << Boxes()[0].text;
+    EXPECT_NEAR(std::atof(Boxes()[0].text.c_str() + at + std::strlen(figure)), percent, 0.1)
+        << Boxes()[0].text;
+  }
+}
+
 TEST_F(CalibrationModelsTest, MountModelHoldsTheWholeSkyThroughTheNight) {
   ctl::State().settings.PointModel = ctl::kMountModel;
   const ctl::PointingCoefficients axes = {0.0, 1.001, 0.002, 0.0, 0.999, -0.001};
