@@ -38,6 +38,16 @@ extern "C" void* __wrap_realloc(void* block, size_t size) {
   return __real_realloc(block, size);
 }
 
+// And with --wrap=read: the next reads fail with the errors queued here.
+std::vector<int> g_read_errors;
+extern "C" ssize_t __real_read(int fd, void* bytes, size_t count);
+extern "C" ssize_t __wrap_read(int fd, void* bytes, size_t count) {
+  if (g_read_errors.empty()) return __real_read(fd, bytes, count);
+  errno = g_read_errors.front();
+  g_read_errors.erase(g_read_errors.begin());
+  return -1;
+}
+
 namespace {
 
 using testsupport::ScopedEnv;
@@ -174,7 +184,7 @@ TEST_F(PosixProfile, ValuesLoseBlanksAndOnePairOfQuotes) {
   EXPECT_EQ(Read("S", "g"), "");  // present but empty: not the default
   EXPECT_EQ(Read("S", "h"), "x=y");
   EXPECT_EQ(Read("S", "i"), "7");
-  EXPECT_EQ(Read("S", "j"), "");  // only blanks: empty
+  EXPECT_EQ(Read("S", "j"), "");   // only blanks: empty
   EXPECT_EQ(Read("S", "k"), "1");  // every other blank, a carriage return too
   EXPECT_EQ(Read("S", "l"), "2");
 }
@@ -398,6 +408,22 @@ TEST_F(PosixProfile, MemoryRunningOutAtAnyRequestLeavesTheOldProfile) {
     EXPECT_EQ(Slurp(ini_), expected) << c.old.substr(0, 12);
     EXPECT_GT(n, 1) << c.old.substr(0, 12);
   }
+}
+
+// An interrupted read of the profile is read again; a failed one is no
+// profile to read (the default) and fails a write, which leaves it alone.
+TEST_F(PosixProfile, AnInterruptedReadIsRetriedAndAFailedOneIsNoProfile) {
+  WriteIni(kMixed);
+  g_read_errors = {EINTR};
+  EXPECT_EQ(Read("ZazuvUzarDLL", "ResRA"), "4096");
+  g_read_errors = {EIO};
+  EXPECT_EQ(Read("ZazuvUzarDLL", "ResRA"), "DEFAULT");
+  g_read_errors = {EIO};
+  plat::ProfileWriteFailure failure;
+  EXPECT_FALSE(plat::ProfileWrite("ZazuvUzarDLL", "ResRA", "1", &failure));
+  EXPECT_EQ(std::string(failure.reason), std::strerror(EIO));
+  EXPECT_EQ(Slurp(ini_), kMixed);
+  g_read_errors.clear();
 }
 
 TEST_F(PosixProfile, FullDiskLeavesTheOldProfile) {
