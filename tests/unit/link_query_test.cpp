@@ -260,9 +260,12 @@ TEST_F(QueryTest, StatusOnReadsTheNumberTheBoxSends) {
   ASSERT_TRUE(box_.SetStatusBytes("-12\r"));
   ASSERT_TRUE(Query(record));
   EXPECT_EQ(record.status, -12);
-  ASSERT_TRUE(box_.SetStatusBytes(" 7\r\n"));
-  ASSERT_TRUE(Query(record));
-  EXPECT_EQ(record.status, 7);
+  // Leading blanks of every kind, from tab to carriage return.
+  for (const char* bytes : {" 7\r\n", "\t\t7\r", "\r\v7\r", "\f\n7\r"}) {
+    ASSERT_TRUE(box_.SetStatusBytes(bytes));
+    ASSERT_TRUE(Query(record));
+    EXPECT_EQ(record.status, 7) << bytes;
+  }
 }
 
 TEST_F(QueryTest, AStatusBeginningWithALetterReadsZero) {
