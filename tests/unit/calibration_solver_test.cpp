@@ -295,17 +295,25 @@ TEST_F(SingularFitTest, AltAzimuthAxesAreNamedAsSuch) {
   ExpectRefused("altitude");
 }
 
+// Whichever object's position is no number: the first, one between, the last.
 TEST_F(SingularFitTest, PositionsThatAreNotNumbersAreRefused) {
-  const double nan = std::numeric_limits<double>::quiet_NaN();
-  AddSighted({{"A", 0.5, 0.6, 0.1, 0.1}, {"B", 1.5, nan, 0.5, 0.2}, {"C", 2.5, 2.7, 0.9, 0.3}});
-  Calibrate();
-  ASSERT_EQ(Boxes().size(), 1u);
-  EXPECT_EQ(Boxes()[0].caption, "Calibration Failed");
-  EXPECT_EQ(Boxes()[0].text,
-            "Cannot fit the right ascension axis: the sighted positions give no finite result. "
-            "Check the sighted objects and calibrate again. The telescope calibration is "
-            "unchanged.");
-  EXPECT_TRUE(SameCoefficients(P(), marked_));
+  for (int bad = 0; bad < 3; ++bad) {
+    ctl::State().calibration = ctl::CalibrationList{};
+    wsm::Reset();
+    std::vector<Sighted> objects = {
+        {"A", 0.5, 0.6, 0.1, 0.1}, {"B", 1.5, 1.4, 0.5, 0.2}, {"C", 2.5, 2.7, 0.9, 0.3}};
+    objects[bad].catalogue1 = std::numeric_limits<double>::quiet_NaN();
+    AddSighted(objects);
+    Calibrate();
+    ASSERT_EQ(Boxes().size(), 1u) << bad;
+    EXPECT_EQ(Boxes()[0].caption, "Calibration Failed");
+    EXPECT_EQ(Boxes()[0].text,
+              "Cannot fit the right ascension axis: the sighted positions give no finite result. "
+              "Check the sighted objects and calibrate again. The telescope calibration is "
+              "unchanged.")
+        << bad;
+    EXPECT_TRUE(SameCoefficients(P(), marked_));
+  }
 }
 
 // ---- The fits themselves ------------------------------------------------------
