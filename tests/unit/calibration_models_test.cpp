@@ -143,9 +143,12 @@ INSTANTIATE_TEST_SUITE_P(
                                 "right ascension axis fit has a slope of"},
                       CheckCase{"Invert box wrong", kPerfect, kThree, -kResolution, -1,
                                 "right ascension axis fit runs backwards"},
-                      CheckCase{
-                          "a star sighted on another", kPerfect, kSix, kResolution, 1,
-                          "star1 lies 695.3' from its fitted place on the declination axis"}));
+                      CheckCase{"a star sighted on another", kPerfect, kSix, kResolution, 1,
+                                "star1 lies 695.3' from its fitted place on the declination axis"},
+                      CheckCase{"the first star sighted on another", kPerfect, kSix, kResolution, 0,
+                                "star0 lies "},
+                      CheckCase{"the last star sighted on another", kPerfect, kSix, kResolution, 5,
+                                "star5 lies "}));
 
 // ---- The mount model ---------------------------------------------------------
 
