@@ -646,6 +646,25 @@ TEST_F(PosixSerial, ImmediateReadTakesWhatIsThere) {
   EXPECT_LT(MillisecondsSince(start), 100);
 }
 
+// Interval and multiplier MAXDWORD with a constant: wait up to the constant
+// for the first byte, then return with what is there.
+TEST_F(PosixSerial, FirstByteModeWaitsForTheFirstByteOnly) {
+  OpenConfigured(plat::Timeouts{0xFFFFFFFFu, 0xFFFFFFFFu, 300, 10, 100});
+  char buffer[14];
+  std::uint32_t count = 99;
+  auto start = Clock::now();
+  ASSERT_TRUE(plat::SerialRead(port_, buffer, sizeof buffer, &count));
+  EXPECT_EQ(count, 0u);
+  EXPECT_GE(MillisecondsSince(start), 299);
+  EXPECT_LT(MillisecondsSince(start), 2000);
+  const pid_t device = DeviceScript({{50, "ab"}});
+  start = Clock::now();
+  ASSERT_TRUE(plat::SerialRead(port_, buffer, sizeof buffer, &count));
+  Finish(device);
+  EXPECT_EQ(count, 2u);
+  EXPECT_LT(MillisecondsSince(start), 250);
+}
+
 TEST_F(PosixSerial, ZeroSizedReadSucceeds) {
   OpenConfigured(kPlugInTimeouts);
   std::uint32_t count = 99;
