@@ -314,8 +314,11 @@ TEST_F(LinkFailureRows, TheBackendsPurgeAnswersAsAPortDoes) {
   EXPECT_EQ(plat::fault::Waiting(), "late");
   EXPECT_TRUE(plat::SerialPurge(port, plat::kPurgeRxClear));
   EXPECT_EQ(plat::fault::Waiting(), "");
+  plat::fault::Fail(Call::kPurge, 1, 0);  // no times: nothing fails
+  EXPECT_TRUE(plat::SerialPurge(port, plat::kPurgeRxClear));
   plat::fault::Fail(Call::kPurge);
   EXPECT_FALSE(plat::SerialPurge(port, plat::kPurgeRxClear));
+  EXPECT_TRUE(plat::SerialPurge(port, plat::kPurgeRxClear)) << "one time only";
   EXPECT_TRUE(plat::SerialClose(port));
   EXPECT_FALSE(plat::SerialPurge(port, plat::kPurgeRxClear));
 }
