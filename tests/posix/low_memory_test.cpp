@@ -67,53 +67,45 @@ class LowMemory : public ::testing::TestWithParam<Placement> {
   void TearDown() override { g_placement = Placement::kKernel; }
 };
 
-// Wherever the block comes from, all of it lies below 4 GiB.
-TEST_P(LowMemory, TheBlockLiesBelowFourGiB) {
-  constexpr std::uint32_t kSize = 4096;
-  if (GetParam() == Placement::kLastLowPage) {
-    // Under the address sanitizer that page is part of its shadow.
+// Wherever the block comes from, all of it lies below 4 GiB, and the search
+// of hints (from 0xF0000000 down to 0x10000000) stops at the first that
+// gives one.  Where nothing low can be had (every place above 4 GiB, or
+// running across it), every hint is tried and nothing is returned.
+TEST_P(LowMemory, ComesFromBelowFourGiBOrNotAtAll) {
+  constexpr std::uint32_t kSize = 8192;
+  const Placement placement = GetParam();
+  if (placement == Placement::kLastLowPage) {
+    // Under the address sanitizer those pages are part of its shadow.
     void* probe = __real_mmap(reinterpret_cast<void*>(kFourGiB - kSize), kSize, PROT_READ,
                               MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED_NOREPLACE, -1, 0);
-    if (probe == MAP_FAILED) GTEST_SKIP() << "the last page below 4 GiB is taken";
+    if (probe == MAP_FAILED) GTEST_SKIP() << "the last pages below 4 GiB are taken";
     munmap(probe, kSize);
   }
-  g_placement = GetParam();
+  g_placement = placement;
   void* block = plat::AllocateLowMemory(kSize);
   g_placement = Placement::kKernel;
-  ASSERT_NE(block, nullptr);
-  EXPECT_LE(reinterpret_cast<std::uintptr_t>(block) + kSize, kFourGiB);
-  if (GetParam() == Placement::kLastLowPage) {
-    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(block), kFourGiB - kSize);
+  std::vector<std::uintptr_t> hints;
+  for (std::uintptr_t hint = 0xF0000000u; hint >= 0x10000000u; hint -= 0x10000000u) {
+    hints.push_back(hint);
   }
-  if (GetParam() != Placement::kKernel) {
-    ASSERT_FALSE(g_hints.empty());
-    EXPECT_EQ(g_hints.front(), 0xF0000000u);
+  if (placement == Placement::kHintsGoHigh || placement == Placement::kAcrossFourGiB) {
+    EXPECT_EQ(block, nullptr);
+  } else {
+    ASSERT_NE(block, nullptr);
+    const auto at = reinterpret_cast<std::uintptr_t>(block);
+    EXPECT_LE(at + kSize, kFourGiB);
+    if (placement == Placement::kLastLowPage) {
+      EXPECT_EQ(at, kFourGiB - kSize);
+    }
+    hints.resize(placement == Placement::kKernel ? 0 : 1);
+    munmap(block, kSize);
   }
-  munmap(block, kSize);
+  EXPECT_EQ(g_hints, hints);
 }
 
 INSTANTIATE_TEST_SUITE_P(Placements, LowMemory,
                          ::testing::Values(Placement::kKernel, Placement::kNoLowFlag,
-                                           Placement::kLowFlagGoesHigh, Placement::kLastLowPage));
-
-// Where nothing low can be had (every place is above 4 GiB, or runs across
-// it), every hint from 0xF0000000 down to 0x10000000 is tried and nothing is
-// returned.
-class NoLowMemory : public LowMemory {};
-
-TEST_P(NoLowMemory, GivesNothingAfterEveryHint) {
-  g_placement = GetParam();
-  void* block = plat::AllocateLowMemory(8192);
-  g_placement = Placement::kKernel;
-  EXPECT_EQ(block, nullptr);
-  std::vector<std::uintptr_t> expected;
-  for (std::uintptr_t hint = 0xF0000000u; hint >= 0x10000000u; hint -= 0x10000000u) {
-    expected.push_back(hint);
-  }
-  EXPECT_EQ(g_hints, expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(Placements, NoLowMemory,
-                         ::testing::Values(Placement::kHintsGoHigh, Placement::kAcrossFourGiB));
+                                           Placement::kLowFlagGoesHigh, Placement::kLastLowPage,
+                                           Placement::kHintsGoHigh, Placement::kAcrossFourGiB));
 
 }  // namespace
