@@ -20,6 +20,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstdarg>
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -81,6 +82,23 @@ extern "C" ssize_t write(int fd, const void* bytes, size_t count) {
     return -1;
   }
   return real_write(fd, bytes, count);
+}
+
+// posix_tests is linked with --wrap=open: while set, an open opens this file
+// in place of the one asked for (a device swapped after it was checked).
+namespace {
+const char* g_open_instead = nullptr;
+}  // namespace
+extern "C" int __real_open(const char* path, int flags, ...);
+extern "C" int __wrap_open(const char* path, int flags, ...) {
+  mode_t mode = 0;
+  if ((flags & O_CREAT) != 0) {
+    va_list args;
+    va_start(args, flags);
+    mode = static_cast<mode_t>(va_arg(args, int));
+    va_end(args);
+  }
+  return __real_open(g_open_instead != nullptr ? g_open_instead : path, flags, mode);
 }
 
 namespace {
@@ -243,6 +261,26 @@ TEST_F(PosixSerial, ADeviceThatRefusesTheOpenFailsAtOnce) {
   ASSERT_EQ(waitpid(child, &status, 0), child);
   ASSERT_TRUE(WIFEXITED(status)) << "the open was still being tried after 5 s";
   EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+// A device swapped for another terminal, or for a file that is no device,
+// between the check of what it is and its open is refused.
+TEST_F(PosixSerial, ADeviceSwappedBeforeTheOpenIsRefused) {
+  int other_master = -1, other_slave = -1;
+  ASSERT_EQ(openpty(&other_master, &other_slave, nullptr, nullptr, nullptr), 0);
+  char other[128] = {};
+  ASSERT_EQ(ptsname_r(other_master, other, sizeof other), 0);
+  const std::string file = folder_ + "/plain";
+  close(open(file.c_str(), O_CREAT | O_WRONLY, 0600));
+  for (const std::string& instead : {std::string(other), file}) {
+    g_open_instead = instead.c_str();
+    const plat::Handle port = plat::SerialOpen("COM7");
+    g_open_instead = nullptr;
+    EXPECT_EQ(port, plat::kInvalidHandle) << instead;
+    plat::SerialClose(port);
+  }
+  close(other_slave);
+  close(other_master);
 }
 
 TEST_F(PosixSerial, ClosingGivesThePortBack) {
