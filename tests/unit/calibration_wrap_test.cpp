@@ -59,12 +59,15 @@ class CalibrationWrapTest : public ::testing::Test {
   void TearDown() override { ctl::ResetState(); }
 
   // Objects sighted at the given encoder angles (first axis; the second
-  // axis gets a harmless spread of its own), then calibrated.
-  static void Calibrate(const std::vector<double>& encoder, const std::vector<double>& catalogue) {
+  // axis gets a harmless spread of its own), each after the drift given
+  // (none when not), then calibrated.
+  static void Calibrate(const std::vector<double>& encoder, const std::vector<double>& catalogue,
+                        const std::vector<double>& drift = {}) {
     for (std::size_t i = 0; i < encoder.size(); ++i) {
       const std::string name = "star" + std::to_string(i);
       auto block = testsupport::ObjectMenuBlock(20002, name, catalogue[i], 0.1 * i);
       DoOperation(15, reinterpret_cast<std::uintptr_t>(block.data()));
+      if (i < drift.size()) ctl::State().host_time.day_number = drift[i] / kTwoPi;
       ASSERT_GE(ctl::SightCalibrationEntry(name.c_str(), encoder[i], 0.1 * i + 0.01), 0);
     }
     DoOperation(30, 0);
@@ -216,19 +219,13 @@ TEST_F(CalibrationWrapTest, AZeroHalfATurnOffFitsLikeOneNearTheReference) {
 // each drift taken off, the first and last objects fall two turns below the
 // others, and the fit still finds one line through all four.
 TEST_F(CalibrationWrapTest, SightingsTurnsApartAfterTheDriftFitOnOneLine) {
-  const double reduced[] = {5.0, 2.0, 3.0, 5.5}, drift[] = {8.0, 0.0, 0.5, 8.0};
-  for (int i = 0; i < 4; ++i) {
-    const std::string name = "star" + std::to_string(i);
-    const double sky = 1.01 * reduced[i] + 0.02;  // a 1% scale error
-    auto block =
-        testsupport::ObjectMenuBlock(20002, name, std::fmod(sky + drift[i], kTwoPi), 0.1 * i);
-    DoOperation(15, reinterpret_cast<std::uintptr_t>(block.data()));
-    ctl::State().host_time.day_number = drift[i] / kTwoPi;
-    ASSERT_GE(ctl::SightCalibrationEntry(name.c_str(), std::fmod(reduced[i] + drift[i], kTwoPi),
-                                         0.1 * i + 0.01),
-              0);
+  const std::vector<double> reduced = {5.0, 2.0, 3.0, 5.5}, drift = {8.0, 0.0, 0.5, 8.0};
+  std::vector<double> encoder, sky;
+  for (std::size_t i = 0; i < reduced.size(); ++i) {
+    encoder.push_back(std::fmod(reduced[i] + drift[i], kTwoPi));
+    sky.push_back(std::fmod(1.01 * reduced[i] + 0.02 + drift[i], kTwoPi));  // a 1% scale error
   }
-  DoOperation(30, 0);
+  Calibrate(encoder, sky, drift);
   ASSERT_EQ(wsm::TheLog().boxes.size(), 1u);
   EXPECT_EQ(wsm::TheLog().boxes[0].caption, "Telecope Calibrated");
   EXPECT_NEAR(ctl::State().pointing.RA, 0.0, 1e-9);
