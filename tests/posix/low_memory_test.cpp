@@ -30,33 +30,21 @@ constexpr std::uintptr_t kHigh = std::uintptr_t{0x7e0000000000};
 
 extern "C" void* __real_mmap(void* addr, size_t length, int prot, int flags, int fd, off_t offset);
 extern "C" void* __wrap_mmap(void* addr, size_t length, int prot, int flags, int fd, off_t offset) {
-  const bool low_flag = (flags & MAP_32BIT) != 0;
   if (g_placement == Placement::kKernel || !(flags & MAP_ANONYMOUS)) {
     return __real_mmap(addr, length, prot, flags, fd, offset);
   }
+  const bool low_flag = (flags & MAP_32BIT) != 0;
   if (!low_flag) g_hints.push_back(reinterpret_cast<std::uintptr_t>(addr));
-  const int plain = flags & ~MAP_32BIT;
-  switch (g_placement) {
-    case Placement::kNoLowFlag:
-      return low_flag ? MAP_FAILED : __real_mmap(addr, length, prot, plain, fd, offset);
-    case Placement::kLowFlagGoesHigh:
-      return __real_mmap(low_flag ? reinterpret_cast<void*>(kHigh) : addr, length, prot, plain, fd,
-                         offset);
-    case Placement::kHintsGoHigh:
-      return low_flag
-                 ? MAP_FAILED
-                 : __real_mmap(reinterpret_cast<void*>(kHigh), length, prot, plain, fd, offset);
-    case Placement::kLastLowPage:
-    case Placement::kAcrossFourGiB: {
-      if (low_flag) return MAP_FAILED;
-      const std::uintptr_t below = g_placement == Placement::kLastLowPage ? length : length / 2;
-      return __real_mmap(reinterpret_cast<void*>(kFourGiB - below), length, prot,
-                         plain | MAP_FIXED_NOREPLACE, fd, offset);
-    }
-    case Placement::kKernel:
-      break;
+  if (low_flag && g_placement != Placement::kLowFlagGoesHigh) return MAP_FAILED;
+  flags &= ~MAP_32BIT;
+  std::uintptr_t at = reinterpret_cast<std::uintptr_t>(addr);
+  if (g_placement == Placement::kLowFlagGoesHigh && low_flag) at = kHigh;
+  if (g_placement == Placement::kHintsGoHigh) at = kHigh;
+  if (g_placement == Placement::kLastLowPage || g_placement == Placement::kAcrossFourGiB) {
+    at = kFourGiB - (g_placement == Placement::kLastLowPage ? length : length / 2);
+    flags |= MAP_FIXED_NOREPLACE;
   }
-  return MAP_FAILED;
+  return __real_mmap(reinterpret_cast<void*>(at), length, prot, flags, fd, offset);
 }
 
 namespace {
