@@ -22,6 +22,14 @@ constexpr std::size_t kBoxTextSize = 1024;
 // share encoder angles give such noise instead of an exact zero.
 constexpr double kSingularTolerance = 4.0 * DBL_EPSILON;
 
+// Whether both angles of points 1 to n are finite numbers.
+bool AllFinite(const PointTable& points, int n) {
+  for (int i = 1; i <= n; ++i) {
+    if (!std::isfinite(points.x[i]) || !std::isfinite(points.y[i])) return false;
+  }
+  return true;
+}
+
 bool IsSingular(double determinant, double scale) {
   return !std::isfinite(determinant) || !std::isfinite(scale) ||
          std::fabs(determinant) <= kSingularTolerance * scale;
@@ -29,11 +37,7 @@ bool IsSingular(double determinant, double scale) {
 
 // Tells the user why an axis could not be fitted: points that are not
 // finite numbers, or too few different encoder angles.
-void ShowNoSolution(const PointTable& points, int n, const char* axis) {
-  bool finite = true;
-  for (int i = 1; i <= n; ++i) {
-    finite = finite && std::isfinite(points.x[i]) && std::isfinite(points.y[i]);
-  }
+void ShowNoSolution(bool finite, const char* axis) {
   char buffer[kBoxTextSize];
   std::snprintf(buffer, sizeof buffer, finite ? msg::kSingularFitText : msg::kNotFiniteFitText,
                 axis);
@@ -84,9 +88,9 @@ FitOutcome FitAxis(const PointTable& points, int n, AxisFit& fit) {
 // Every catalogue angle taken within half a turn of its encoder angle plus
 // the differences' circular mean; false when an angle is not finite.
 bool UnwrapAboutEncoder(PointTable& points, int n) {
+  if (!AllFinite(points, n)) return false;  // refused by the fit
   double sine = 0.0, cosine = 0.0;
   for (int i = 1; i <= n; ++i) {
-    if (!std::isfinite(points.x[i]) || !std::isfinite(points.y[i])) return false;  // refused
     sine += std::sin(points.y[i] - points.x[i]);
     cosine += std::cos(points.y[i] - points.x[i]);
   }
@@ -99,10 +103,10 @@ bool UnwrapAboutEncoder(PointTable& points, int n) {
 }
 
 double PutOnOneBranch(PointTable& points, int n) {
+  // Not finite, or fewer than two points: refused by the fit, no gap to cut.
+  if (!UnwrapAboutEncoder(points, n) || n < 2) return 0.0;
   int order[kCalibrationCapacity + 1] = {};
-  if (!UnwrapAboutEncoder(points, n)) return 0.0;
   for (int i = 1; i <= n; ++i) order[i - 1] = i;
-  if (n < 1) return 0.0;
   auto by_angle = [&](int a, int b) { return points.x[a] < points.x[b]; };
   std::sort(order, order + n, by_angle);
   if (points.x[order[n - 1]] - points.x[order[0]] > kTwoPi) {
@@ -167,11 +171,9 @@ constexpr double kMinQuadraticDeterminant = 1e-5;
 bool Centre(const PointTable& points, double n_value, Centred& c) {
   const int n = static_cast<int>(n_value < kCalibrationCapacity ? n_value : kCalibrationCapacity);
   c.n = n;
+  if (!AllFinite(points, n)) return false;
   double sum = 0.0;
-  for (int i = 1; i <= n; ++i) {
-    if (!std::isfinite(points.x[i]) || !std::isfinite(points.y[i])) return false;
-    sum += points.x[i];
-  }
+  for (int i = 1; i <= n; ++i) sum += points.x[i];
   c.mean = sum / n;
   double largest = 0.0;
   for (int i = 1; i <= n; ++i) largest = std::fmax(largest, std::fabs(points.x[i] - c.mean));
@@ -438,6 +440,9 @@ void CalibrateTelescope() {
     points1.x[i] = counted ? e.ref1 + e.turned1 : drift != 0.0 ? e.encoder1 - drift : e.encoder1;
     points1.y[i] = drift != 0.0 ? e.catalogue1 - drift : e.catalogue1;
   }
+  // Judged before the points move onto one branch, which a point that is no
+  // number would spread to all of them.
+  const bool finite1 = AllFinite(points1, n);
   if (counted) {
     UnwrapAboutEncoder(points1, n);
     branch.counted1 = 1;
@@ -450,13 +455,14 @@ void CalibrateTelescope() {
     case FitOutcome::kTooFewPoints:
       return;
     case FitOutcome::kNoSolution:
-      ShowNoSolution(points1, n, axis1);
+      ShowNoSolution(finite1, axis1);
       return;
   }
   for (int i = 1; i <= n; ++i) {
     points2.x[i] = list.entries[i - 1].encoder2;
     points2.y[i] = list.entries[i - 1].catalogue2;
   }
+  const bool finite2 = AllFinite(points2, n);
   branch.cut2 = PutOnOneBranch(points2, n);
   switch (FitAxis(points2, n, second)) {
     case FitOutcome::kFitted:
@@ -464,7 +470,7 @@ void CalibrateTelescope() {
     case FitOutcome::kTooFewPoints:
       return;
     case FitOutcome::kNoSolution:
-      ShowNoSolution(points2, n, axis2);
+      ShowNoSolution(finite2, axis2);
       return;
   }
 
