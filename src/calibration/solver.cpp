@@ -30,9 +30,10 @@ bool AllFinite(const PointTable& points, int n) {
   return true;
 }
 
+// Both are sums of products of centred angles, which lie within [-1, 1]:
+// finite numbers whatever the sighted positions.
 bool IsSingular(double determinant, double scale) {
-  return !std::isfinite(determinant) || !std::isfinite(scale) ||
-         std::fabs(determinant) <= kSingularTolerance * scale;
+  return std::fabs(determinant) <= kSingularTolerance * scale;
 }
 
 // Tells the user why an axis could not be fitted: points that are not
