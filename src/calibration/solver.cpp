@@ -2,7 +2,6 @@
 // objects: per axis a straight line through two objects, or a least-squares
 // parabola through three or more.
 #include <algorithm>
-#include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -17,23 +16,12 @@ namespace {
 
 constexpr std::size_t kBoxTextSize = 1024;
 
-// A determinant smaller than this many rounding steps of its own terms is
-// cancellation noise: the points do not determine the curve.  Points that
-// share encoder angles give such noise instead of an exact zero.
-constexpr double kSingularTolerance = 4.0 * DBL_EPSILON;
-
 // Whether both angles of points 1 to n are finite numbers.
 bool AllFinite(const PointTable& points, int n) {
   for (int i = 1; i <= n; ++i) {
     if (!std::isfinite(points.x[i]) || !std::isfinite(points.y[i])) return false;
   }
   return true;
-}
-
-// Both are sums of products of centred angles, which lie within [-1, 1]:
-// finite numbers whatever the sighted positions.
-bool IsSingular(double determinant, double scale) {
-  return std::fabs(determinant) <= kSingularTolerance * scale;
 }
 
 // Tells the user why an axis could not be fitted: points that are not
@@ -164,7 +152,9 @@ struct Centred {
 constexpr double kMinSpread = 1e-9;
 // A parabola whose normal equations have a determinant below this fraction
 // of S2³ (both scale alike) would turn rounding into curvature: the encoder
-// angles are too few or too close together for three coefficients.
+// angles are too few or too close together for three coefficients.  Points
+// that share encoder angles give cancellation noise instead of an exact zero,
+// some 10⁻¹⁴ of S2³ at most for centred angles, far below the bound.
 constexpr double kMinQuadraticDeterminant = 1e-5;
 
 // Centres the points; false when they are not finite numbers or all share one
@@ -208,8 +198,9 @@ int FitLine(const PointTable& points, double& slope, double& intercept) {
     sy += c.y[i];
     szy += c.z[i] * c.y[i];
   }
+  // The centred angles sum to (almost) 0 and the largest lies beyond 1/2,
+  // so d is at least n/4: two different encoder angles always give a line.
   const double d = count * szz - sz * sz;
-  if (IsSingular(d, std::fabs(count * szz) + std::fabs(sz * sz))) return 0;
   const double slope_z = (count * szy - sz * sy) / d;
   const double intercept_z = (sy * szz - sz * szy) / d;
   // y = slope_z * (x - mean) / h + intercept_z
@@ -252,10 +243,7 @@ int FitQuadratic(const PointTable& points, double& a, double& b, double& c) {
   // squared sum taken as a square.
   const double det =
       count * s2 * s4 + 2.0 * s1 * s2 * s3 - s2 * s2 * s2 - s1 * s1 * s4 - count * (s3 * s3);
-  const double scale = std::fabs(count * s2 * s4) + std::fabs(2.0 * s1 * s2 * s3) +
-                       std::fabs(s2 * s2 * s2) + std::fabs(s1 * s1 * s4) +
-                       std::fabs(count * (s3 * s3));
-  if (IsSingular(det, scale) || !(det > kMinQuadraticDeterminant * (s2 * s2 * s2))) return 0;
+  if (!(det > kMinQuadraticDeterminant * (s2 * s2 * s2))) return 0;
   const double qa = (count * s2 * t2 + s1 * s3 * t0 + s1 * s2 * t1 - s2 * s2 * t0 - s1 * s1 * t2 -
                      count * s3 * t1) /
                     det;

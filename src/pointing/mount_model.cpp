@@ -146,13 +146,16 @@ double Cost(const State3& s, const Problem& p) {
 // minus catalogue direction, three components a sighting).  The rotation's
 // columns are exact (a small turn w moves R·t by R·(w × t)); the terms' by
 // central differences.
-void Normal(const State3& s, const Problem& p, const Active& active, double a[][kMaxParameters],
-            double g[]) {
+struct NormalEquations {
+  double a[kMaxParameters][kMaxParameters] = {};
+  double g[kMaxParameters] = {};
+};
+
+NormalEquations Normal(const State3& s, const Problem& p, const Active& active) {
   const int m = active.Size();
-  for (int r = 0; r < m; ++r) {
-    g[r] = 0.0;
-    for (int c = 0; c < m; ++c) a[r][c] = 0.0;
-  }
+  NormalEquations e;
+  auto& a = e.a;
+  auto& g = e.g;
   constexpr double kStep = 1e-6;
   for (int i = 0; i < p.count; ++i) {
     const MountSighting& sighting = p.sightings[i];
@@ -176,6 +179,7 @@ void Normal(const State3& s, const Problem& p, const Active& active, double a[][
       for (int c = 0; c < m; ++c) a[r][c] += Dot(column[r], column[c]);
     }
   }
+  return e;
 }
 
 // Solves a·x = b by Cholesky for a symmetric positive definite a (m ≤ 8);
@@ -262,8 +266,10 @@ void Refine(State3& s, const Problem& p, const Active& active) {
   double cost = Cost(s, p);
   double lambda = 1e-6;
   for (int iteration = 0; iteration < 100 && lambda < 1e12; ++iteration) {
-    double a[kMaxParameters][kMaxParameters], g[kMaxParameters], delta[kMaxParameters];
-    Normal(s, p, active, a, g);
+    NormalEquations e = Normal(s, p, active);
+    auto& a = e.a;
+    auto& g = e.g;
+    double delta[kMaxParameters];
     for (int r = 0; r < m; ++r) {
       a[r][r] *= 1.0 + lambda;
       g[r] = -g[r];
@@ -294,8 +300,8 @@ void Refine(State3& s, const Problem& p, const Active& active) {
 bool Uncertainties(const State3& s, const Problem& p, const Active& active, double noise,
                    double sigma[]) {
   const int m = active.Size();
-  double a[kMaxParameters][kMaxParameters], g[kMaxParameters];
-  Normal(s, p, active, a, g);
+  NormalEquations e = Normal(s, p, active);
+  auto& a = e.a;
   // Scaled to a unit diagonal, so that the inverse's diagonal is the
   // inflation of each parameter's variance by its correlation with others.
   double scale[kMaxParameters];
@@ -307,7 +313,7 @@ bool Uncertainties(const State3& s, const Problem& p, const Active& active, doub
     for (int c = 0; c < m; ++c) a[r][c] *= scale[r] * scale[c];
   }
   double x[kMaxParameters], inverse[kMaxParameters];
-  if (!SolveSymmetric(a, g, m, x, inverse)) return false;
+  if (!SolveSymmetric(a, e.g, m, x, inverse)) return false;
   for (int r = 0; r < m; ++r) {
     if (!(inverse[r] < kMaxInflation)) return false;
     sigma[r] = noise * std::sqrt(inverse[r]) * scale[r];
