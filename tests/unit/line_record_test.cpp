@@ -99,4 +99,18 @@ TEST(LineRecord, ParityAndStopBitsTakeTheirWin32Codes) {
   }
 }
 
+// The opposite of the link's line: each flag the record carries follows it.
+TEST(LineRecord, EachHandshakeAskedForIsSet) {
+  plat::LineSettings line = LinkLine();
+  line.outx_cts_flow = line.outx_dsr_flow = true;
+  line.out_x = line.in_x = line.dtr_enable = line.rts_enable = false;
+  const Dcb r = plat::win32::LineRecord<Dcb>(line);
+  EXPECT_EQ(r.fOutxCtsFlow, 1u);
+  EXPECT_EQ(r.fOutxDsrFlow, 1u);
+  EXPECT_EQ(r.fOutX, 0u);
+  EXPECT_EQ(r.fInX, 0u);
+  EXPECT_EQ(r.fDtrControl, 0u);  // DTR_CONTROL_DISABLE
+  EXPECT_EQ(r.fRtsControl, 0u);  // RTS_CONTROL_DISABLE
+}
+
 }  // namespace
