@@ -239,29 +239,16 @@ TEST_F(CalibrationWrapTest, SightingsTurnsApartAfterTheDriftFitOnOneLine) {
   EXPECT_NEAR(ctl::State().pointing.RC, 0.02, 1e-9);
 }
 
-// The circular mean the catalogue angles are unwrapped about is taken over
-// every object: here the last object's difference moves it far enough that
-// the second object's catalogue angle goes down a turn.
+// The catalogue angles are unwrapped about the circular mean of every
+// object's difference (0, 3 and -2 here): the last one pulls it far enough
+// that the second object's angle goes down a turn, to k = 5 - 2π, and the
+// parabola through 1, k, 1 at encoder angles 1, 2, 3 is (2π - 4)(x - 2)² + k.
 TEST_F(CalibrationWrapTest, TheUnwrappingMeanCountsEveryObject) {
-  const std::vector<double> encoder = {1.0, 2.0, 3.0}, difference = {0.0, 3.0, -2.0};
-  std::vector<double> sky;
-  double sine = 0.0, cosine = 0.0;
-  for (std::size_t i = 0; i < encoder.size(); ++i) {
-    sky.push_back(encoder[i] + difference[i]);
-    sine += std::sin(difference[i]);
-    cosine += std::cos(difference[i]);
-  }
-  std::vector<double> unwrapped = sky;
-  for (std::size_t i = 0; i < sky.size(); ++i)
-    unwrapped[i] -= kTwoPi * std::nearbyint((difference[i] - std::atan2(sine, cosine)) / kTwoPi);
-  ASSERT_NE(unwrapped[1], sky[1]);
-  double a = 0.0, b = 0.0, c = 0.0;
-  ASSERT_EQ(ctl::FitQuadratic(Table(encoder, unwrapped), a, b, c), 1);
-  Calibrate(encoder, sky);
-  EXPECT_EQ(wsm::TheLog().boxes[0].caption, "Telecope Calibrated");
+  Calibrate({1.0, 2.0, 3.0}, {1.0, 5.0, 1.0});
+  const double a = kTwoPi - 4.0, k = 5.0 - kTwoPi;
   EXPECT_NEAR(ctl::State().pointing.RA, a, 1e-12);
-  EXPECT_NEAR(ctl::State().pointing.RB, b, 1e-12);
-  EXPECT_NEAR(ctl::State().pointing.RC, c, 1e-12);
+  EXPECT_NEAR(ctl::State().pointing.RB, -4.0 * a, 1e-12);
+  EXPECT_NEAR(ctl::State().pointing.RC, 4.0 * a + k, 1e-12);
 }
 
 }  // namespace

@@ -86,31 +86,22 @@ TEST(LineRecord, EveryFieldIsTheLinesOrWindowsUsualValue) {
   EXPECT_EQ(r.wReserved1, 0u);
 }
 
-TEST(LineRecord, ParityAndStopBitsTakeTheirWin32Codes) {
+// The opposite of the link's line: each choice takes its Win32 code.
+TEST(LineRecord, ParityStopBitsAndHandshakesTakeTheirWin32Codes) {
   plat::LineSettings line = LinkLine();
   line.parity = 'E';
   line.stop_bits = 2;
+  line.outx_cts_flow = line.outx_dsr_flow = true;
+  line.out_x = line.in_x = line.dtr_enable = line.rts_enable = false;
   const Dcb r = plat::win32::LineRecord<Dcb>(line);
   EXPECT_EQ(r.fParity, 1u);
   EXPECT_EQ(r.Parity, 2u);    // EVENPARITY
   EXPECT_EQ(r.StopBits, 2u);  // TWOSTOPBITS
+  EXPECT_EQ(r.fOutxCtsFlow + r.fOutxDsrFlow, 2u);
+  EXPECT_EQ(r.fOutX + r.fInX + r.fDtrControl + r.fRtsControl, 0u);  // DTR and RTS disabled
   for (char letter : {'N', 'O', 'E', 'M', 'S'}) {
     EXPECT_EQ(plat::win32::ParityLetter(plat::win32::ParityCode(letter)), letter);
   }
-}
-
-// The opposite of the link's line: each flag the record carries follows it.
-TEST(LineRecord, EachHandshakeAskedForIsSet) {
-  plat::LineSettings line = LinkLine();
-  line.outx_cts_flow = line.outx_dsr_flow = true;
-  line.out_x = line.in_x = line.dtr_enable = line.rts_enable = false;
-  const Dcb r = plat::win32::LineRecord<Dcb>(line);
-  EXPECT_EQ(r.fOutxCtsFlow, 1u);
-  EXPECT_EQ(r.fOutxDsrFlow, 1u);
-  EXPECT_EQ(r.fOutX, 0u);
-  EXPECT_EQ(r.fInX, 0u);
-  EXPECT_EQ(r.fDtrControl, 0u);  // DTR_CONTROL_DISABLE
-  EXPECT_EQ(r.fRtsControl, 0u);  // RTS_CONTROL_DISABLE
 }
 
 }  // namespace
