@@ -57,7 +57,8 @@ bool SerialSetTimeouts(Handle port, const Timeouts& timeouts);          // SetCo
 bool SerialPurge(Handle port, std::uint32_t flags);                     // PurgeComm
 bool SerialTransmitChar(Handle port, char c);                           // TransmitCommChar
 // ReadFile: true with the count of bytes that arrived before the time-outs
-// ran out (possibly fewer than asked); false when the read itself failed.
+// ran out (possibly fewer than asked); false, with a count of 0, when the
+// read itself failed.
 bool SerialRead(Handle port, void* buffer, std::uint32_t size, std::uint32_t* bytes_read);
 bool SerialClose(Handle port);  // CloseHandle
 // ClearCommError: clears a communications error that the port latched (a

@@ -745,17 +745,21 @@ TEST_F(PosixSerial, HangUpWhileWaitingFailsTheRead) {
   OpenConfigured(plat::Timeouts{0, 0, 0, 10, 100});  // no time-outs: waits for ever
   const pid_t child = fork();
   if (child == 0) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    if (write(master_, "+0123", 5) != 5) _exit(1);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     _exit(0);  // the last copy of the master closes with it
   }
   close(master_);
   master_ = -1;
-  // The child still holds the master; the read waits until it exits.
+  // The child still holds the master; the read takes its bytes and waits on
+  // until it exits.  A failed read reports no bytes, as ReadFile does.
   char buffer[14];
   std::uint32_t count = 99;
   const auto start = Clock::now();
   EXPECT_FALSE(plat::SerialRead(port_, buffer, sizeof buffer, &count));
-  EXPECT_GE(MillisecondsSince(start), 50);
+  EXPECT_GE(MillisecondsSince(start), 100);
+  EXPECT_EQ(count, 0u);
   waitpid(child, nullptr, 0);
 }
 

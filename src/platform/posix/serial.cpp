@@ -20,6 +20,7 @@
 #include <velastra/config_dir.h>
 #include <velastra/port_name.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
@@ -494,8 +495,7 @@ bool SerialRead(Handle handle, void* buffer, std::uint32_t size, std::uint32_t* 
   std::uint32_t got = 0;
   while (got < size) {
     const std::int64_t now = NowNanoseconds();
-    const std::int64_t deadline =
-        interval_deadline < total_deadline ? interval_deadline : total_deadline;
+    const std::int64_t deadline = std::min(interval_deadline, total_deadline);
     if (got > 0 && first_byte_only) break;
     // Always look once, so that bytes already waiting are taken even when the
     // time is up (a zero time-out read).
@@ -514,7 +514,6 @@ bool SerialRead(Handle handle, void* buffer, std::uint32_t size, std::uint32_t* 
       const ssize_t n = read(port->fd, bytes + got, size - got);
       if (n > 0) {
         got += static_cast<std::uint32_t>(n);
-        if (bytes_read != nullptr) *bytes_read = got;
         if (use_interval) interval_deadline = DeadlineAfter(NowNanoseconds(), t.read_interval);
         if (expired) break;
         continue;
