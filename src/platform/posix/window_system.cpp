@@ -82,11 +82,11 @@ std::uint32_t GetDlgItemText(Handle dialog, int id, char* buffer, int size) {
   return ws_GetDlgItemText(dialog, id, buffer, size);
 }
 void SetDlgItemInt(Handle dialog, int id, std::uint32_t value, bool is_signed) {
-  ws_SetDlgItemInt(dialog, id, value, is_signed ? 1 : 0);
+  ws_SetDlgItemInt(dialog, id, value, is_signed);
 }
 std::uint32_t GetDlgItemInt(Handle dialog, int id, bool* translated, bool is_signed) {
   int32_t ok = 0;
-  const std::uint32_t value = ws_GetDlgItemInt(dialog, id, &ok, is_signed ? 1 : 0);
+  const std::uint32_t value = ws_GetDlgItemInt(dialog, id, &ok, is_signed);
   if (translated != nullptr) *translated = ok != 0;
   return value;
 }

@@ -6,9 +6,9 @@
 #define CONTROLLER_PLATFORM_WIN32_ATTACH_CHECK_H
 
 enum AttachAction {
-  kAttachForward = 0, /* hand the notification to the C runtime's entry point */
-  kAttachRefuse = 1,  /* answer FALSE: the processor cannot run the module */
-  kAttachIgnore = 2   /* answer TRUE and do nothing: the runtime never started */
+  kAttachForward, /* hand the notification to the C runtime's entry point */
+  kAttachRefuse,  /* answer FALSE: the processor cannot run the module */
+  kAttachIgnore   /* answer TRUE and do nothing: the runtime never started */
 };
 
 /* reason: the loader's notification (process attach is 1); sse2_present:
