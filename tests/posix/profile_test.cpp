@@ -209,10 +209,11 @@ TEST_F(PosixProfile, FirstOccurrenceWins) {
 TEST_F(PosixProfile, SurvivesOddFiles) {
   std::string odd = "[S]\r\nk=v\r\n";
   odd += std::string("n\0ul=1\n", 7);
-  odd += "[Broken\nnot a key\n=no name\n[S2]\nlong=" + std::string(200000, 'x') + "\n";
+  odd += "[Broken\nafter=2\nnot a key\n=no name\n[S2]\nlong=" + std::string(200000, 'x') + "\n";
   odd += std::string(300000, 'y');  // a huge line without '=' or an ending
   WriteIni(odd);
   EXPECT_EQ(Read("S", "k"), "v");
+  EXPECT_EQ(Read("S", "after"), "2") << "a line of '[' without ']' starts no section";
   EXPECT_EQ(Read("S2", "long", "d", 8), "xxxxxxx");
   EXPECT_EQ(Read("S2", "long", "d", 300000), std::string(200000, 'x'));
   EXPECT_EQ(Read("S", "n"), "DEFAULT");
