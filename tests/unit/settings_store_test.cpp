@@ -105,7 +105,7 @@ TEST_F(SettingsStoreTest, OtherSectionsAndCommentsSurviveALoadAndASave) {
 TEST_F(SettingsStoreTest, WrongCaseAndLongNamesFollowTheReadingRules) {
   config_.WriteProfile(
       "[ZazuvUzarDLL]\nMountType=aa\nPCode=On\nCommPort=COM10\nResRA=4096abc\nResDec=  -2048 \n"
-      "RefRA=1.5e-1xyz\nRefDec=north\n");
+      "RefRA=1.5e-1xyz\nRefDec=--15\n");  // a second sign is no number
   ctl::LoadSettings();
   const ctl::Settings& s = ctl::State().settings;
   EXPECT_EQ(s.MountType, 0);
