@@ -38,8 +38,7 @@ std::int32_t LeadingInteger(const char* text) {
 // must not lose the reference point).  Spellings of infinity or not-a-number,
 // and numbers too large for a double, read as 0.
 double LeadingNumber(const char* text) {
-  const char* p = text;
-  while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r' || *p == '\f' || *p == '\v') ++p;
+  const char* p = text + std::strspn(text, " \t\n\r\f\v");
   bool negative = false;
   if (*p == '+' || *p == '-') negative = *p++ == '-';
   if (!((*p >= '0' && *p <= '9') || (*p == '.' && p[1] >= '0' && p[1] <= '9'))) return 0.0;
