@@ -200,7 +200,8 @@ TEST_F(QueryTest, AnswersWithoutSignsGiveCountsOfZeroAndCountAsFailures) {
 }
 
 // Answers the box never gives: the search and the copy stay within the
-// fourteen bytes received, and a missing field reads 0.
+// fourteen bytes received, and a missing field reads 0.  Only an answer with
+// both signed fields clears the failure count.
 TEST_F(QueryTest, SignSearchAndCopyStayWithinTheAnswer) {
   ScriptedBox peer;
   ConnectTo(peer.Path());
@@ -208,14 +209,16 @@ TEST_F(QueryTest, SignSearchAndCopyStayWithinTheAnswer) {
   struct Case {
     const char* answer;
     double first, second;
+    bool both_fields;
   } cases[] = {
-      {"ABCDEFGHIJKLMN", 0.0, 0.0},   // no sign at all
-      {"AAAAAAAAAAA+12", 12.0, 0.0},  // a late sign: the field is what came
-      {"+01234AAAAAAA+", 1234.0, 0.0},
-      {"+00001+00002+0", 1.0, 2.0},
-      {"+1.5  \t-2.25 \r", 1.5, -2.25},
-      {"+19:34\t-1.09X\r", 19.0, -1.09},  // a field ends at its first other character
-      {"-99999-99999-9", -99999.0 + 360.0, -99999.0},  // the first axis wraps once
+      {"ABCDEFGHIJKLMN", 0.0, 0.0, false},   // no sign at all
+      {"AAAAAAAAAAA+12", 12.0, 0.0, false},  // a late sign: the field is what came
+      {"+01234AAAAAAA+", 1234.0, 0.0, true},
+      {"+00001+00002+0", 1.0, 2.0, true},
+      {"+01234AAAAAAAA", 1234.0, 0.0, false},
+      {"+1.5  \t-2.25 \r", 1.5, -2.25, true},
+      {"+19:34\t-1.09X\r", 19.0, -1.09, true},  // a field ends at its first other character
+      {"-99999-99999-9", -99999.0 + 360.0, -99999.0, true},  // the first axis wraps once
   };
   for (const Case& c : cases) {
     peer.AnswerQ(c.answer);
@@ -223,6 +226,7 @@ TEST_F(QueryTest, SignSearchAndCopyStayWithinTheAnswer) {
     ASSERT_TRUE(Query(record)) << c.answer;
     EXPECT_EQ(record.degrees1, c.first) << c.answer;
     EXPECT_EQ(record.degrees2, c.second) << c.answer;
+    EXPECT_EQ(ctl::State().link_failures == 0, c.both_fields) << c.answer;
   }
 }
 
