@@ -222,21 +222,32 @@ TEST_F(CalibrationWrapTest, AZeroHalfATurnOffFitsLikeOneNearTheReference) {
 }
 
 // Sightings on an equatorial mount left connected for more than a day: with
-// each drift taken off, the first and last objects fall two turns below the
-// others, and the fit still finds one line through all four.
+// each drift taken off, objects fall one or two turns below the others, and
+// the fit still finds one line through all four.  First the first and last
+// object fall two turns; then the first two turns and the next two one, so
+// that only the last lies more than a turn from the lowest.
 TEST_F(CalibrationWrapTest, SightingsTurnsApartAfterTheDriftFitOnOneLine) {
-  const std::vector<double> reduced = {5.0, 2.0, 3.0, 5.5}, drift = {8.0, 0.0, 0.5, 8.0};
-  std::vector<double> encoder, sky;
-  for (std::size_t i = 0; i < reduced.size(); ++i) {
-    encoder.push_back(std::fmod(reduced[i] + drift[i], kTwoPi));
-    sky.push_back(std::fmod(1.01 * reduced[i] + 0.02 + drift[i], kTwoPi));  // a 1% scale error
+  const struct {
+    std::vector<double> reduced, drift;
+  } cases[] = {
+      {{5.0, 2.0, 3.0, 5.5}, {8.0, 0.0, 0.5, 8.0}},
+      {{5.5, 2.25, 4.75, 5.0}, {8.0, 5.0, 3.0, 0.0}},
+  };
+  for (const auto& c : cases) {
+    SetUp();
+    std::vector<double> encoder, sky;
+    for (std::size_t i = 0; i < c.reduced.size(); ++i) {
+      encoder.push_back(std::fmod(c.reduced[i] + c.drift[i], kTwoPi));
+      sky.push_back(
+          std::fmod(1.01 * c.reduced[i] + 0.02 + c.drift[i], kTwoPi));  // a 1% scale error
+    }
+    Calibrate(encoder, sky, c.drift);
+    ASSERT_EQ(wsm::TheLog().boxes.size(), 1u);
+    EXPECT_EQ(wsm::TheLog().boxes[0].caption, "Telecope Calibrated");
+    EXPECT_NEAR(ctl::State().pointing.RA, 0.0, 1e-9) << c.reduced[0];
+    EXPECT_NEAR(ctl::State().pointing.RB, 1.01, 1e-9) << c.reduced[0];
+    EXPECT_NEAR(ctl::State().pointing.RC, 0.02, 1e-9) << c.reduced[0];
   }
-  Calibrate(encoder, sky, drift);
-  ASSERT_EQ(wsm::TheLog().boxes.size(), 1u);
-  EXPECT_EQ(wsm::TheLog().boxes[0].caption, "Telecope Calibrated");
-  EXPECT_NEAR(ctl::State().pointing.RA, 0.0, 1e-9);
-  EXPECT_NEAR(ctl::State().pointing.RB, 1.01, 1e-9);
-  EXPECT_NEAR(ctl::State().pointing.RC, 0.02, 1e-9);
 }
 
 // The catalogue angles are unwrapped about the circular mean of every
