@@ -38,10 +38,16 @@ extern "C" void* __wrap_realloc(void* block, size_t size) {
   return __real_realloc(block, size);
 }
 
-// And with --wrap=read: the next reads fail with the errors queued here.
+// And with --wrap=read: the next reads fail with the errors queued here, and
+// the next read first has another writer append a text to a file.
 std::vector<int> g_read_errors;
+std::string g_appended_on_read, g_append_path;
 extern "C" ssize_t __real_read(int fd, void* bytes, size_t count);
 extern "C" ssize_t __wrap_read(int fd, void* bytes, size_t count) {
+  if (!g_appended_on_read.empty()) {
+    std::ofstream(g_append_path, std::ios::binary | std::ios::app) << g_appended_on_read;
+    g_appended_on_read.clear();
+  }
   if (g_read_errors.empty()) return __real_read(fd, bytes, count);
   errno = g_read_errors.front();
   g_read_errors.erase(g_read_errors.begin());
@@ -425,6 +431,15 @@ TEST_F(PosixProfile, AnInterruptedReadIsRetriedAndAFailedOneIsNoProfile) {
   EXPECT_EQ(std::string(failure.reason), std::strerror(EIO));
   EXPECT_EQ(Slurp(ini_), kMixed);
   g_read_errors.clear();
+}
+
+// A profile another program lengthens while it is read is read to its new
+// end, in room grown as it comes.
+TEST_F(PosixProfile, AProfileLengthenedWhileReadIsReadToItsNewEnd) {
+  WriteIni("[S]\nk=v\n");
+  g_append_path = ini_;
+  g_appended_on_read = "x=" + std::string(20000, 'y') + "\n[T]\nt=1\n";
+  EXPECT_EQ(Read("T", "t"), "1");
 }
 
 TEST_F(PosixProfile, FullDiskLeavesTheOldProfile) {
