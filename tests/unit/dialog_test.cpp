@@ -214,6 +214,27 @@ TEST_F(ConfigDialogTest, PortOutsideTheButtonsWarnsAndSurvivesOk) {
   EXPECT_EQ(ProfileKey(config_.ReadProfile(), "CommPort"), "COM7");
 }
 
+// The buttons stand for COM1 to COM4: the first and last check their own
+// button and warn of nothing; the next port checks none and warns.
+TEST_F(ConfigDialogTest, TheButtonsRunFromCom1ToCom4) {
+  const struct {
+    const char* port;
+    std::uint16_t button;  // 0: none, and the warning
+  } cases[] = {{"COM1", 1004}, {"COM4", 1007}, {"COM5", 0}};
+  for (const auto& c : cases) {
+    SetUp();
+    config_.WriteProfile(std::string("[ZazuvUzarDLL]\nCommPort=") + c.port + "\n");
+    Open([&](wsm::Dialog& d) {
+      for (std::uint16_t id = 1004; id <= 1007; ++id) {
+        EXPECT_EQ(d.Checked(id), id == c.button) << c.port << " " << id;
+      }
+      d.Click(1);
+    });
+    EXPECT_EQ(wsm::TheLog().boxes.size(), c.button == 0 ? 1u : 0u) << c.port;
+    EXPECT_STREQ(S().CommPort, c.port);
+  }
+}
+
 TEST_F(ConfigDialogTest, ChosenPortIsForgottenAfterCancel) {
   config_.WriteProfile("[ZazuvUzarDLL]\nCommPort=COM2\n");
   Open([](wsm::Dialog& d) {
