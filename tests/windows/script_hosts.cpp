@@ -275,6 +275,29 @@ std::unique_ptr<HostProcess> WineEnvironment::StartHost() const {
                                        Environment());
 }
 
+std::string WineEnvironment::Output(const std::string& program,
+                                    const std::vector<std::string>& args) const {
+  std::vector<std::string> argv = AsWine({"wine", (build_ / program).string()});
+  argv.insert(argv.end(), args.begin(), args.end());
+  int fds[2];
+  if (pipe(fds) != 0) return "";
+  const pid_t pid = Spawn(argv, Environment(), -1, fds[1]);
+  close(fds[1]);
+  std::string output;
+  char buffer[4096];
+  for (ssize_t got; (got = read(fds[0], buffer, sizeof buffer)) != 0;) {
+    if (got > 0)
+      output.append(buffer, static_cast<std::size_t>(got));
+    else if (errno != EINTR)
+      break;
+  }
+  close(fds[0]);
+  int status = 0;
+  while (pid > 0 && waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  return output;
+}
+
 // ---- LinuxEnvironment ----------------------------------------------------------------
 
 LinuxEnvironment::LinuxEnvironment(const std::filesystem::path& script_host,

@@ -397,6 +397,21 @@ TEST(WineSerial, ASilentBoxCostsNoMoreThanTheReadTimeOuts) {
   EXPECT_LT(answer.ms, 2000.0);
 }
 
+TEST(WineSerial, LineDefinitionsAreReadAsTheLinuxLayerReadsThem) {
+  REQUIRE_WINE();
+  // What line_settings.exe prints: rate, data bits, parity, stop bits, then
+  // the handshakes.  The same readings as PosixSerialDefinition's.
+  std::string output = Wine().Output("line_settings.exe", {"baud=9600 parity=N data=8 stop=1",
+                                                           "baud=115200 parity=O data=7 stop=2 "
+                                                           "octs=on odsr=on",
+                                                           "stop=3"});
+  output.erase(std::remove(output.begin(), output.end(), '\r'), output.end());
+  EXPECT_EQ(output,
+            "9600 8N1 xon=0/0 cts=0 dsr=0 dtr=0 rts=0\n"
+            "115200 7O2 xon=0/0 cts=1 dsr=1 dtr=0 rts=0\n"
+            "refused\n");
+}
+
 // ---- win.ini ---------------------------------------------------------------------------
 
 TEST(WineProfile, LoadAndSaveKeepOtherSectionsKeysAndComments) {
