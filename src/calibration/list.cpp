@@ -56,8 +56,6 @@ int AddCalibrationEntry(const CalibrationEntry& entry) {
   list.entries[index].sky1 = entry.catalogue1;
   list.entries[index].sky2 = entry.catalogue2;
   list.entries[index].drift = 0.0;
-  // The name is the key of every later lookup: keep it terminated.
-  list.entries[index].name[sizeof list.entries[index].name - 1] = '\0';
   ++list.count;
   return index;
 }

@@ -54,7 +54,7 @@ TEST_F(SettingsStoreTest, MissingSectionLoadsTheDefaults) {
 
 TEST_F(SettingsStoreTest, EmptyProfileSavesTheEightKeysInTheirFormats) {
   ctl::LoadSettings();
-  ctl::SaveSettings();
+  EXPECT_EQ(ctl::SaveSettings(), 1);
   EXPECT_EQ(config_.ReadProfile(),
             "[ZazuvUzarDLL]\n"
             "ResRA=4096\n"
