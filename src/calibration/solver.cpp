@@ -327,8 +327,7 @@ void AppendWarning(char* text, std::size_t size, const char* line) {
   std::size_t used = std::strlen(text);
   const auto append = [&](const char* part) {
     const std::size_t room = size - used - 1;
-    std::size_t length = std::strlen(part);
-    if (length > room) length = room;
+    const std::size_t length = std::min(std::strlen(part), room);
     std::memcpy(text + used, part, length);
     used += length;
     text[used] = '\0';

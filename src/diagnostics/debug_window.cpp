@@ -1,6 +1,7 @@
 // The debug window page: a fixed text page painted into the host's window
 // after each position computation while that window is visible.  Nothing
 // is erased first; every text paints its own dark grey background.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -55,9 +56,7 @@ int WholeSecondsSinceLoad() {
 
 void DrawCalibrationList(plat::Handle dc, bool altazimuth) {
   const CalibrationList& list = State().calibration;
-  int count = list.count;
-  if (count < 0) count = 0;
-  if (count > kCalibrationCapacity) count = kCalibrationCapacity;
+  const int count = std::clamp(list.count, 0, kCalibrationCapacity);
   char text[kBufferSize];
 
   for (int i = 0; i < count; ++i) {

@@ -107,7 +107,7 @@ CountsAnswer ExchangeCounts(const Settings& settings) {
     return answer;
   }
   answer.read = true;
-  if (received > kCountsLength) received = kCountsLength;
+  received = std::min(received, kCountsLength);
   if (received < kCountsLength) {
     CountFailure(state);
     return answer;

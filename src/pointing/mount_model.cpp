@@ -2,6 +2,7 @@
 // Marquardt over at most eight sightings and eight parameters, on the stack).
 #include "pointing/mount_model.h"
 
+#include <algorithm>
 #include <cmath>
 #include <initializer_list>
 
@@ -383,7 +384,7 @@ void MountModelPosition(const MountModel& model, double ref1, double ref2, doubl
 MountFit FitMountModel(const MountSighting* sightings, int count, double noise) {
   MountFit fit;
   if (count < 2) return fit;
-  if (count > kMaxSightings) count = kMaxSightings;
+  count = std::min(count, kMaxSightings);
   Problem p;
   p.sightings = sightings;
   p.count = count;

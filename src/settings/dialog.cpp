@@ -66,9 +66,7 @@ std::int16_t FieldValue(const char* text, bool* minus) {
   char* end = nullptr;
   const long value = std::strtol(p, &end, 10);
   if (minus != nullptr) *minus = end != p && *p == '-';
-  if (value > INT16_MAX) return INT16_MAX;
-  if (value < INT16_MIN) return INT16_MIN;
-  return static_cast<std::int16_t>(value);
+  return static_cast<std::int16_t>(std::clamp<long>(value, INT16_MIN, INT16_MAX));
 }
 
 // Reads a reference field group back.  Returns false when the three texts

@@ -20,6 +20,7 @@
 #include <unistd.h>
 #include <velastra/config_dir.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
@@ -515,7 +516,7 @@ void ProfileRead(const char* section, const char* key, const char* default_text,
       length = value.size();
     }
   }
-  if (length > size - 1) length = size - 1;
+  length = std::min<std::size_t>(length, size - 1);
   std::memmove(destination, result, length);
   destination[length] = '\0';
 }

@@ -92,7 +92,7 @@ int PollTimeout(std::int64_t now, std::int64_t deadline) {
   if (deadline <= now) return 0;
   const auto ms =
       std::chrono::ceil<std::chrono::milliseconds>(std::chrono::nanoseconds(deadline - now));
-  return ms.count() > INT_MAX ? INT_MAX : static_cast<int>(ms.count());
+  return static_cast<int>(std::min<std::int64_t>(ms.count(), INT_MAX));
 }
 
 // ---- Port names --------------------------------------------------------------
