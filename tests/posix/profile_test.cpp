@@ -529,6 +529,15 @@ TEST_F(PosixProfile, ConfigurationFolderFollowsXdg) {
     ScopedEnv home("HOME", root_.c_str());
     EXPECT_EQ(Read("S", "where"), "home");
   }
+  {
+    // No folder at all: the defaults, and a write that fails naming the file.
+    ScopedEnv xdg("XDG_CONFIG_HOME", nullptr);
+    ScopedEnv home("HOME", nullptr);
+    EXPECT_EQ(Read("S", "where"), "DEFAULT");
+    plat::ProfileWriteFailure failure;
+    EXPECT_FALSE(plat::ProfileWrite("S", "where", "nowhere", &failure));
+    EXPECT_STREQ(failure.file, "win.ini");
+  }
 }
 
 }  // namespace
