@@ -160,7 +160,8 @@ constexpr double kMinQuadraticDeterminant = 1e-5;
 // Centres the points; false when they are not finite numbers or all share one
 // encoder angle.
 bool Centre(const PointTable& points, double n_value, Centred& c) {
-  const int n = static_cast<int>(n_value < kCalibrationCapacity ? n_value : kCalibrationCapacity);
+  // The capacity first: std::min then gives it for a count that is no number.
+  const int n = static_cast<int>(std::min(static_cast<double>(kCalibrationCapacity), n_value));
   c.n = n;
   if (!AllFinite(points, n)) return false;
   double sum = 0.0;

@@ -51,7 +51,7 @@ Sexagesimal SplitFirstAxis(double angle, bool altazimuth) {
 
 int WholeSecondsSinceLoad() {
   const std::uint64_t seconds = plat::MillisecondsSinceLoad() / 1000u;
-  return seconds > static_cast<std::uint64_t>(INT32_MAX) ? INT32_MAX : static_cast<int>(seconds);
+  return static_cast<int>(std::min<std::uint64_t>(seconds, INT32_MAX));
 }
 
 void DrawCalibrationList(plat::Handle dc, bool altazimuth) {
