@@ -86,11 +86,12 @@ target_include_directories(velastra PRIVATE include tests/windows)
 target_link_libraries(velastra PRIVATE user32 gdi32)
 target_link_options(velastra PRIVATE -static -static-libgcc -static-libstdc++)
 
-# ---- line_settings.exe: the Windows layer's reading of line definitions --------------
-add_executable(line_settings tests/windows/line_settings.cpp src/platform/win32/serial.cpp)
-target_include_directories(line_settings PRIVATE src include)
-target_link_libraries(line_settings PRIVATE kernel32)
-target_link_options(line_settings PRIVATE -static -static-libgcc -static-libstdc++)
+# ---- platform_probe.exe: what the Windows layer makes of its inputs -----------------
+add_executable(platform_probe tests/windows/platform_probe.cpp src/platform/win32/serial.cpp
+  src/platform/win32/clock.cpp)
+target_include_directories(platform_probe PRIVATE src include)
+target_link_libraries(platform_probe PRIVATE kernel32)
+target_link_options(platform_probe PRIVATE -static -static-libgcc -static-libstdc++)
 
 # ---- Install and the zip for Windows users -------------------------------------------
 install(TARGETS controller_plug RUNTIME DESTINATION . LIBRARY DESTINATION . COMPONENT runtime)

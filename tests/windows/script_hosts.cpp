@@ -295,7 +295,12 @@ std::string WineEnvironment::Output(const std::string& program,
   int status = 0;
   while (pid > 0 && waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
-  return output;
+  // Text-mode output: CR LF line ends, as LF.
+  std::string text;
+  for (char c : output) {
+    if (c != '\r') text += c;
+  }
+  return text;
 }
 
 // ---- LinuxEnvironment ----------------------------------------------------------------

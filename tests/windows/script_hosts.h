@@ -65,7 +65,8 @@ class WineEnvironment {
   void LinkPort(const std::string& lower_case_name, const std::string& target) const;
   // velastra.exe loading the built Controller.plug.
   std::unique_ptr<HostProcess> StartHost() const;
-  // What a program of the Windows build printed, run to its end with ARGS.
+  // What a program of the Windows build printed, run to its end with ARGS,
+  // with LF line ends.
   std::string Output(const std::string& program, const std::vector<std::string>& args) const;
 
  private:

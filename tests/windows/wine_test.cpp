@@ -399,17 +399,22 @@ TEST(WineSerial, ASilentBoxCostsNoMoreThanTheReadTimeOuts) {
 
 TEST(WineSerial, LineDefinitionsAreReadAsTheLinuxLayerReadsThem) {
   REQUIRE_WINE();
-  // What line_settings.exe prints: rate, data bits, parity, stop bits, then
-  // the handshakes.  The same readings as PosixSerialDefinition's.
-  std::string output = Wine().Output("line_settings.exe", {"baud=9600 parity=N data=8 stop=1",
-                                                           "baud=115200 parity=O data=7 stop=2 "
-                                                           "octs=on odsr=on",
-                                                           "stop=3"});
-  output.erase(std::remove(output.begin(), output.end(), '\r'), output.end());
-  EXPECT_EQ(output,
+  // Rate, data bits, parity, stop bits, then the handshakes: the same
+  // readings as PosixSerialDefinition's.
+  EXPECT_EQ(Wine().Output("platform_probe.exe",
+                          {"line", "baud=9600 parity=N data=8 stop=1",
+                           "baud=115200 parity=O data=7 stop=2 octs=on odsr=on", "stop=3"}),
             "9600 8N1 xon=0/0 cts=0 dsr=0 dtr=0 rts=0\n"
             "115200 7O2 xon=0/0 cts=1 dsr=1 dtr=0 rts=0\n"
             "refused\n");
+}
+
+TEST(WineClock, TheTimeSinceLoadCountsFromTheLoad) {
+  REQUIRE_WINE();
+  const std::string ms = Wine().Output("platform_probe.exe", {"since-load", "1200"});
+  const unsigned long long since_load = std::strtoull(ms.c_str(), nullptr, 10);
+  EXPECT_GE(since_load, 1200u) << ms;
+  EXPECT_LT(since_load, 20000u) << ms;
 }
 
 // ---- win.ini ---------------------------------------------------------------------------
