@@ -421,8 +421,8 @@ void CalibrateTelescope() {
   // (the circle cut in the widest gap between the objects would put one).
   AxisFit first, second;
   PointingBranch branch;
-  bool counted = n > 0;
-  for (int i = 0; i < n; ++i) counted = counted && list.entries[i].counted != 0;
+  const bool counted = std::all_of(list.entries, list.entries + n,
+                                   [](const CalibrationEntry& e) { return e.counted != 0; });
   for (int i = 1; i <= n; ++i) {
     const CalibrationEntry& e = list.entries[i - 1];
     const double drift = alt_azimuth ? 0.0 : e.drift;
