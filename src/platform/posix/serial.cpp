@@ -180,13 +180,12 @@ bool TokenIs(const char* begin, const char* end, const char* word) {
   return std::strlen(word) == length && SameIgnoringCase(begin, word, length);
 }
 
-// Digits only, no sign or blanks, up to 2^32 - 1.
-bool ParseDecimal(const char* begin, const char* end, std::uint32_t* out) {
+// Digits only, no sign or blanks, up to 2^32 - 1; anything else reads 0,
+// which no number of a definition may be.
+std::uint32_t Decimal(const char* begin, const char* end) {
   std::uint32_t value = 0;
   const auto [stop, error] = std::from_chars(begin, end, value);
-  if (error != std::errc() || stop != end) return false;
-  *out = value;
-  return true;
+  return error == std::errc() && stop == end ? value : 0;
 }
 
 bool ParseOnOff(const char* begin, const char* end, bool* out) {
@@ -279,8 +278,8 @@ bool SerialBuildLineSettings(const char* definition, LineSettings& settings) {
     any = true;
 
     if (TokenIs(key, key_end, "baud")) {
-      std::uint32_t baud = 0;
-      if (!ParseDecimal(value, value_end, &baud) || baud == 0) return false;
+      std::uint32_t baud = Decimal(value, value_end);
+      if (baud == 0) return false;
       // The two-digit abbreviations of the MODE command.
       static constexpr std::uint32_t kShort[][2] = {{11, 110},  {15, 150},  {30, 300},
                                                     {60, 600},  {12, 1200}, {24, 2400},
@@ -298,12 +297,12 @@ bool SerialBuildLineSettings(const char* definition, LineSettings& settings) {
       if (std::strchr("NEOMS", letter) == nullptr) return false;
       result.parity = letter;
     } else if (TokenIs(key, key_end, "data")) {
-      std::uint32_t bits = 0;
-      if (!ParseDecimal(value, value_end, &bits) || bits < 5 || bits > 8) return false;
+      const std::uint32_t bits = Decimal(value, value_end);
+      if (bits < 5 || bits > 8) return false;
       result.data_bits = static_cast<std::uint8_t>(bits);
     } else if (TokenIs(key, key_end, "stop")) {
-      std::uint32_t bits = 0;
-      if (!ParseDecimal(value, value_end, &bits) || (bits != 1 && bits != 2)) return false;
+      const std::uint32_t bits = Decimal(value, value_end);
+      if (bits != 1 && bits != 2) return false;
       result.stop_bits = static_cast<std::uint8_t>(bits);
     } else if (TokenIs(key, key_end, "xon")) {
       bool on = false;
