@@ -51,14 +51,18 @@ pid_t Spawn(const std::vector<std::string>& argv, const std::map<std::string, st
   return pid;
 }
 
-int RunAndWait(const std::vector<std::string>& argv,
-               const std::map<std::string, std::string>& env) {
-  const pid_t pid = Spawn(argv, env, -1, -1);
+// The child's exit code, once it has ended; -1 when it did not exit.
+int WaitFor(pid_t pid) {
   if (pid < 0) return -1;
   int status = 0;
   while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int RunAndWait(const std::vector<std::string>& argv,
+               const std::map<std::string, std::string>& env) {
+  return WaitFor(Spawn(argv, env, -1, -1));
 }
 
 std::filesystem::path MakeTempFolder(const char* stem) {
@@ -286,21 +290,13 @@ std::string WineEnvironment::Output(const std::string& program,
   std::string output;
   char buffer[4096];
   for (ssize_t got; (got = read(fds[0], buffer, sizeof buffer)) != 0;) {
-    if (got > 0)
-      output.append(buffer, static_cast<std::size_t>(got));
-    else if (errno != EINTR)
-      break;
+    if (got > 0) output.append(buffer, static_cast<std::size_t>(got));
+    if (got < 0 && errno != EINTR) break;
   }
   close(fds[0]);
-  int status = 0;
-  while (pid > 0 && waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  // Text-mode output: CR LF line ends, as LF.
-  std::string text;
-  for (char c : output) {
-    if (c != '\r') text += c;
-  }
-  return text;
+  WaitFor(pid);
+  std::erase(output, '\r');  // text-mode line ends
+  return output;
 }
 
 // ---- LinuxEnvironment ----------------------------------------------------------------
