@@ -139,6 +139,14 @@ TEST_F(SettingsStoreTest, NonDecimalNumbersDoNotBecomeInfinite) {
   EXPECT_EQ(ctl::State().settings.RefDec, 0.0);
   EXPECT_EQ(ctl::State().settings.ResRA, INT32_MAX);
   EXPECT_TRUE(std::isfinite(ctl::State().RadPerCountRA));
+
+  // Out of range with a sign reads as plain 0, which saves without the sign.
+  config_.WriteProfile("[ZazuvUzarDLL]\nRefRA=-1e999\nRefDec=-1e-999\n");
+  ctl::LoadSettings();
+  ctl::SaveSettings();
+  const std::string saved = config_.ReadProfile();
+  EXPECT_NE(saved.find("RefRA=0.00000000000\n"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("RefDec=0.00000000000\n"), std::string::npos) << saved;
 }
 
 TEST_F(SettingsStoreTest, RegistrationLoadsOnlyForAcceptedHosts) {
