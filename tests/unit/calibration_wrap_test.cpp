@@ -13,6 +13,7 @@
 
 #include "calibration/calibration.h"
 #include "plugin/plugin.h"
+#include "pointing/pointing.h"
 #include "temp_config.h"
 #include "test_blocks.h"
 #include "window_system_model.h"
@@ -247,6 +248,24 @@ TEST_F(CalibrationWrapTest, SightingsTurnsApartAfterTheDriftFitOnOneLine) {
     EXPECT_NEAR(ctl::State().pointing.RA, 0.0, 1e-9) << c.reduced[0];
     EXPECT_NEAR(ctl::State().pointing.RB, 1.01, 1e-9) << c.reduced[0];
     EXPECT_NEAR(ctl::State().pointing.RC, 0.02, 1e-9) << c.reduced[0];
+  }
+}
+
+// A position taken two days before or after the connect (the host's clock
+// set back or left running) is turns off the fitted branch once its drift is
+// off: it is corrected on the branch all the same.
+TEST_F(CalibrationWrapTest, AnAngleTurnsOffTheFittedBranchIsCorrectedOnIt) {
+  ctl::PluginState& s = ctl::State();
+  s.pointing.RB = 1.01;
+  s.pointing.RC = 0.02;
+  s.branch.cut1 = 0.5;
+  ctl::EncoderRecord record;
+  record.angle1 = 0.8;
+  for (double days : {-2.0, 0.0, 2.0}) {
+    s.host_time.day_number = s.connect_time.day_number + days;
+    double first = 0.0, second = 0.0;
+    ctl::CorrectPosition(record, first, second);
+    EXPECT_NEAR(first, 1.01 * 0.8 + 0.02, 1e-9) << days;
   }
 }
 
