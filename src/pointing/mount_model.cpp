@@ -406,11 +406,12 @@ MountFit FitMountModel(const MountSighting* sightings, int count, double noise) 
   Refine(s, p, active);
   if (!Determined(s, p, active, noise)) return fit;
 
+  // The sightings each term asks for keep every fit within two parameters a
+  // sighting, the two angles each one fixes.
   for (int t = 0; t < kMountTermCount; ++t) {
     if (count < kTermRules[t].sightings) continue;
     Active candidate = active;
     candidate.term[t] = true;
-    if (candidate.Size() > 2 * count) continue;
     if (!Determined(s, p, candidate, noise)) continue;
     State3 trial = s;
     Refine(trial, p, candidate);
