@@ -15,6 +15,7 @@
 // call up to a limit.
 
 #include <fcntl.h>
+#include <libgen.h>
 #include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -235,18 +236,10 @@ bool ReplaceFile(const char* path, const Bytes& content, const struct stat* old)
     errno = error;
     return false;
   }
-  // Make the rename itself durable.
-  char folder[PATH_MAX];
-  const char* slash = std::strrchr(path, '/');
-  const std::size_t folder_length =
-      slash == nullptr ? 0 : (slash == path ? 1 : static_cast<std::size_t>(slash - path));
-  if (folder_length > 0 && folder_length < sizeof folder) {
-    std::memcpy(folder, path, folder_length);
-    folder[folder_length] = '\0';
-  } else {
-    std::memcpy(folder, ".", 2);
-  }
-  const int dir = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  // Make the rename itself durable.  The temporary's name begins with the
+  // path: cut there, it gives the folder's name to dirname.
+  temporary[std::strlen(path)] = '\0';
+  const int dir = open(dirname(temporary), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir >= 0) {
     fsync(dir);
     close(dir);
