@@ -39,12 +39,12 @@ typedef struct vl_Vector {
 #define VL_FRAME_HORIZON 2
 #define VL_FRAME_SKY 6
 
-void vl_RealWorldAzimuth2Mathematical(double azimuth, double *result);
-void vl_Mathematical2RealWorldAzimuth(double longitude, double *result);
-void vl_SphericalToXYZ(double longitude, double latitude, double radius, vl_Vector *result);
+void vl_RealWorldAzimuth2Mathematical(double azimuth, double* result);
+void vl_Mathematical2RealWorldAzimuth(double longitude, double* result);
+void vl_SphericalToXYZ(double longitude, double latitude, double radius, vl_Vector* result);
 void vl_CoordinateConversion(int32_t context, int32_t from_frame, int32_t to_frame, vl_Vector v,
-                             vl_Vector *result);
-void vl_XYZToSpherical(vl_Vector v, vl_Vector *result);
+                             vl_Vector* result);
+void vl_XYZToSpherical(vl_Vector v, vl_Vector* result);
 
 /* ---- Window system (exported by the host) ----------------------------- */
 
@@ -75,14 +75,14 @@ typedef uintptr_t ws_Handle; /* 0 means none */
 /* Colours are COLORREF values: 0x00BBGGRR. */
 #define WS_RGB(r, g, b) ((uint32_t)(((uint32_t)(r)) | ((uint32_t)(g) << 8) | ((uint32_t)(b) << 16)))
 
-int32_t ws_MessageBox(ws_Handle owner, const char *text, const char *caption, uint32_t style);
+int32_t ws_MessageBox(ws_Handle owner, const char* text, const char* caption, uint32_t style);
 ws_Handle ws_GetFocus(void);
-int32_t ws_AppendMenu(ws_Handle menu, uint32_t flags, uint32_t id, const char *text);
+int32_t ws_AppendMenu(ws_Handle menu, uint32_t flags, uint32_t id, const char* text);
 int32_t ws_IsWindowVisible(ws_Handle window);
 
 ws_Handle ws_GetDC(ws_Handle window); /* 0: no drawing context */
 int32_t ws_ReleaseDC(ws_Handle window, ws_Handle dc);
-ws_Handle ws_CreateFont(int32_t height, int32_t average_width, const char *face);
+ws_Handle ws_CreateFont(int32_t height, int32_t average_width, const char* face);
 ws_Handle ws_GetStockObject(int32_t which);
 ws_Handle ws_SelectObject(ws_Handle dc, ws_Handle object);
 int32_t ws_DeleteObject(ws_Handle object);
@@ -90,7 +90,7 @@ uint32_t ws_SetBkColor(ws_Handle dc, uint32_t colour);
 uint32_t ws_SetTextColor(ws_Handle dc, uint32_t colour);
 int32_t ws_MoveTo(ws_Handle dc, int32_t x, int32_t y);
 int32_t ws_LineTo(ws_Handle dc, int32_t x, int32_t y);
-int32_t ws_TextOut(ws_Handle dc, int32_t x, int32_t y, const char *text, int32_t length);
+int32_t ws_TextOut(ws_Handle dc, int32_t x, int32_t y, const char* text, int32_t length);
 
 /* Dialog control kinds. */
 #define WS_CONTROL_PUSHBUTTON 1
@@ -101,34 +101,35 @@ int32_t ws_TextOut(ws_Handle dc, int32_t x, int32_t y, const char *text, int32_t
 #define WS_CONTROL_STATIC 6
 #define WS_CONTROL_GROUPBOX 7
 
-typedef intptr_t (*ws_DialogProc)(ws_Handle dialog, uint32_t message, uintptr_t wparam, intptr_t lparam);
+typedef intptr_t (*ws_DialogProc)(ws_Handle dialog, uint32_t message, uintptr_t wparam,
+                                  intptr_t lparam);
 
 typedef struct ws_DialogControl {
   uint16_t id;
   uint16_t kind;
-  const char *text;
+  const char* text;
   int16_t x, y, width, height; /* dialog units */
   uint32_t style;              /* Win32 WS_/ES_/BS_ bits */
 } ws_DialogControl;
 
 typedef struct ws_DialogTemplate {
   uint16_t id;
-  const char *caption;
-  const char *font;
+  const char* caption;
+  const char* font;
   uint16_t point_size;
   int16_t width, height;
   uint32_t style;
   uint16_t count;
-  const ws_DialogControl *controls;
+  const ws_DialogControl* controls;
 } ws_DialogTemplate;
 
-intptr_t ws_DialogBox(const ws_DialogTemplate *dialog, ws_Handle owner, ws_DialogProc proc);
+intptr_t ws_DialogBox(const ws_DialogTemplate* dialog, ws_Handle owner, ws_DialogProc proc);
 uint32_t ws_GetLastError(void);
 int32_t ws_EndDialog(ws_Handle dialog, intptr_t result);
-int32_t ws_SetDlgItemText(ws_Handle dialog, int32_t id, const char *text);
-uint32_t ws_GetDlgItemText(ws_Handle dialog, int32_t id, char *buffer, int32_t size);
+int32_t ws_SetDlgItemText(ws_Handle dialog, int32_t id, const char* text);
+uint32_t ws_GetDlgItemText(ws_Handle dialog, int32_t id, char* buffer, int32_t size);
 int32_t ws_SetDlgItemInt(ws_Handle dialog, int32_t id, uint32_t value, int32_t is_signed);
-uint32_t ws_GetDlgItemInt(ws_Handle dialog, int32_t id, int32_t *translated, int32_t is_signed);
+uint32_t ws_GetDlgItemInt(ws_Handle dialog, int32_t id, int32_t* translated, int32_t is_signed);
 int32_t ws_CheckDlgButton(ws_Handle dialog, int32_t id, uint32_t state);
 int32_t ws_CheckRadioButton(ws_Handle dialog, int32_t first_id, int32_t last_id, int32_t check_id);
 uint32_t ws_IsDlgButtonChecked(ws_Handle dialog, int32_t id);

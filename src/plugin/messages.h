@@ -13,9 +13,12 @@ inline constexpr const char* kTelescopeLabel = "Telescope";
 inline constexpr std::uint32_t kString500 = 500;
 inline constexpr std::uint32_t kString501 = 501;
 inline constexpr std::uint32_t kString504 = 504;
-inline constexpr const char* kText500 = "The telescope controller is connected to the setting circles.";
-inline constexpr const char* kText501 = "Telescope position reports come from the setting circle encoders.";
-inline constexpr const char* kText504 = "Use Add to Calibrate List, Sight Object and Calibrate Telescope to calibrate the telescope.";
+inline constexpr const char* kText500 =
+    "The telescope controller is connected to the setting circles.";
+inline constexpr const char* kText501 =
+    "Telescope position reports come from the setting circle encoders.";
+inline constexpr const char* kText504 =
+    "Use Add to Calibrate List, Sight Object and Calibrate Telescope to calibrate the telescope.";
 
 // Object menu.
 inline constexpr const char* kMenuAdd = "Add to Calibrate List";

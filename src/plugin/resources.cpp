@@ -1,5 +1,6 @@
 // The module's string table.
 #include "plugin/resources.h"
+
 #include "plugin/messages.h"
 
 namespace res {

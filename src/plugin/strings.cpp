@@ -25,7 +25,8 @@ void ShowMessageById(std::uint32_t id) {
   char text[255];
   text[0] = '\0';
   plat::LoadStringResource(State().module_instance, id, text, sizeof text);
-  plat::MessageBox(plat::GetFocus(), text, msg::kControllerCaption, plat::kMbSystemModal | plat::kMbOk);
+  plat::MessageBox(plat::GetFocus(), text, msg::kControllerCaption,
+                   plat::kMbSystemModal | plat::kMbOk);
 }
 
 }  // namespace ctl

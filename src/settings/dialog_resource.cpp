@@ -3,6 +3,7 @@
 // Coordinates and sizes are dialog units; styles are the Win32 bits a
 // resource compiler gives each control statement.
 #include "settings/dialog_resource.h"
+
 #include "settings/messages.h"
 
 namespace res {

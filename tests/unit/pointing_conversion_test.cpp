@@ -4,8 +4,8 @@
 #include <cmath>
 #include <limits>
 
-#include "state/state.h"
 #include "pointing/pointing.h"
+#include "state/state.h"
 #include "window_system_model.h"
 
 namespace {

@@ -9,7 +9,8 @@ namespace {
 std::uint64_t NowMilliseconds(clockid_t clock) {
   timespec ts{};
   clock_gettime(clock, &ts);
-  return static_cast<std::uint64_t>(ts.tv_sec) * 1000u + static_cast<std::uint64_t>(ts.tv_nsec) / 1000000u;
+  return static_cast<std::uint64_t>(ts.tv_sec) * 1000u +
+         static_cast<std::uint64_t>(ts.tv_nsec) / 1000000u;
 }
 
 // Taken when the library's static data is initialised, that is when it is loaded.
