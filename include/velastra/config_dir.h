@@ -15,6 +15,7 @@
 #ifndef VELASTRA_CONFIG_DIR_H
 #define VELASTRA_CONFIG_DIR_H
 
+#include <errno.h>
 #include <stddef.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -24,8 +25,9 @@ extern "C" {
 #endif
 
 /* Writes the folder's path (without a trailing '/') into `out`, zero-
- * terminated.  0 when no folder can be named (no HOME) or the path does not
- * fit in `size` bytes; 1 otherwise. */
+ * terminated.  1 on success; 0 with errno set to ENOENT when no folder can be
+ * named (no HOME), or to ENAMETOOLONG when the path does not fit in `size`
+ * bytes. */
 static inline int vl_ConfigDirectory(char* out, size_t size) {
   int length = -1;
   const char* own = getenv("VELASTRA_CONFIG_DIR");
@@ -42,6 +44,7 @@ static inline int vl_ConfigDirectory(char* out, size_t size) {
   }
   if (length <= 0 || (size_t)length >= size) {
     out[0] = '\0';
+    errno = length < 0 ? ENOENT : ENAMETOOLONG;
     return 0;
   }
   /* "/etc/velastra/" and "/etc/velastra" name the same folder. */

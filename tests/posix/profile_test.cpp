@@ -537,6 +537,7 @@ TEST_F(PosixProfile, ConfigurationFolderFollowsXdg) {
     plat::ProfileWriteFailure failure;
     EXPECT_FALSE(plat::ProfileWrite("S", "where", "nowhere", &failure));
     EXPECT_STREQ(failure.file, "win.ini");
+    EXPECT_STREQ(failure.reason, std::strerror(ENOENT));
   }
 }
 

@@ -532,7 +532,7 @@ bool ProfileWrite(const char* section, const char* key, const char* text,
   if (key != nullptr && !ValidKeyName(key)) return Failed(failure, link, EINVAL);
 
   char folder[PATH_MAX];
-  if (!vl_ConfigDirectory(folder, sizeof folder)) return Failed(failure, link, ENAMETOOLONG);
+  if (!vl_ConfigDirectory(folder, sizeof folder)) return Failed(failure, link, errno);
   errno = 0;
   if (!MakeFolders(folder)) return Failed(failure, link, errno != 0 ? errno : ENOTDIR);
   if (!ProfilePath(link, sizeof link)) return Failed(failure, link, ENAMETOOLONG);
