@@ -303,6 +303,11 @@ TEST_F(PosixProfile, NewSectionGoesAtTheEnd) {
   WriteIni("");
   plat::ProfileWrite("B", "b", "2");
   EXPECT_EQ(Slurp(ini_), "[B]\nb=2\n");
+
+  // A file of the byte-order mark alone has no text: no blank line goes before the section.
+  WriteIni("\xEF\xBB\xBF");
+  plat::ProfileWrite("B", "b", "2");
+  EXPECT_EQ(Slurp(ini_), "\xEF\xBB\xBF\n[B]\nb=2\n");
 }
 
 TEST_F(PosixProfile, EmptySectionGetsItsFirstKey) {
