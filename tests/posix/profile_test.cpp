@@ -304,7 +304,7 @@ TEST_F(PosixProfile, NewSectionGoesAtTheEnd) {
   plat::ProfileWrite("B", "b", "2");
   EXPECT_EQ(Slurp(ini_), "[B]\nb=2\n");
 
-  // A file of the byte-order mark alone has no text: no blank line goes before the section.
+  // The byte-order mark alone is no text: the section follows it with no blank line between.
   WriteIni("\xEF\xBB\xBF");
   plat::ProfileWrite("B", "b", "2");
   EXPECT_EQ(Slurp(ini_), "\xEF\xBB\xBF\n[B]\nb=2\n");
