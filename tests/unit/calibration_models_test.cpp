@@ -147,19 +147,25 @@ TEST_P(AxesChecks, AFitThatCannotBelongToTheEncodersIsTold) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, AxesChecks,
-    ::testing::Values(CheckCase{"sound", kPerfect, kThree, kResolution, -1, nullptr},
-                      CheckCase{"polar error, two stars of one declination", kPolar1, kSharedDec,
-                                kResolution, -1, "declination axis fit turns back"},
-                      CheckCase{"half the resolution", kPerfect, kThree, kResolution / 2, -1,
-                                "right ascension axis fit has a slope of"},
-                      CheckCase{"Invert box wrong", kPerfect, kThree, -kResolution, -1,
-                                "right ascension axis fit runs backwards"},
-                      CheckCase{"a star sighted on another", kPerfect, kSix, kResolution, 1,
-                                "star1 lies 695.3' from its fitted place on the declination axis"},
-                      CheckCase{"the first star sighted on another", kPerfect, kSix, kResolution, 0,
-                                "star0 lies "},
-                      CheckCase{"the last star sighted on another", kPerfect, kSix, kResolution, 5,
-                                "star5 lies "}));
+    ::testing::Values(
+        CheckCase{"sound", kPerfect, kThree, kResolution, -1, nullptr},
+        CheckCase{
+            "polar error, two stars of one declination", kPolar1, kSharedDec, kResolution, -1,
+            "declination axis fit turns back between the sighted objects (slope -0.033 to 2.001 "
+            "between 18.4 and 59.1 degrees"},
+        CheckCase{
+            "half the resolution", kPerfect, kThree, kResolution / 2, -1,
+            "right ascension axis fit has a slope of 0.500 over the sighted span of 220.0 degrees"},
+        CheckCase{
+            "Invert box wrong", kPerfect, kThree, -kResolution, -1,
+            "right ascension axis fit runs backwards over the sighted objects (slope -1.000 to "
+            "-1.000 between -25.0 and 85.0 degrees"},
+        CheckCase{"a star sighted on another", kPerfect, kSix, kResolution, 1,
+                  "star1 lies 695.3' from its fitted place on the declination axis"},
+        CheckCase{"the first star sighted on another", kPerfect, kSix, kResolution, 0,
+                  "star0 lies "},
+        CheckCase{"the last star sighted on another", kPerfect, kSix, kResolution, 5,
+                  "star5 lies "}));
 
 // ---- The mount model ---------------------------------------------------------
 
