@@ -170,6 +170,9 @@ TEST(NormaliseAnglesTest, PastTheNorthPoleFoldsBackAndMovesHalfATurn) {
   EXPECT_EQ(a, 4.0 - kPi);
   EXPECT_GE(a, 0.0);
   EXPECT_LE(a, kTwoPi);
+  a = kPi, b = 1.8;  // half a turn on from π is 0, not 2π
+  ctl::NormaliseAngles(a, b);
+  EXPECT_EQ(a, 0.0);
 }
 
 TEST(NormaliseAnglesTest, PastTheSouthPoleFoldsBackAndMovesHalfATurn) {
@@ -177,6 +180,9 @@ TEST(NormaliseAnglesTest, PastTheSouthPoleFoldsBackAndMovesHalfATurn) {
   ctl::NormaliseAngles(a, b);
   EXPECT_EQ(b, -kPi + 2.0);
   EXPECT_EQ(a, 1.0 + kPi);
+  a = kPi, b = -2.0;
+  ctl::NormaliseAngles(a, b);
+  EXPECT_EQ(a, 0.0);
 }
 
 TEST(NormaliseAnglesTest, ThePolesThemselvesStay) {
