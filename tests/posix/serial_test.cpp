@@ -85,6 +85,26 @@ extern "C" ssize_t write(int fd, const void* bytes, size_t count) {
   return real_write(fd, bytes, count);
 }
 
+namespace {
+// While not 0, raising or lowering a modem line fails with this error.
+std::atomic<int> g_modem_line_error{0};
+}  // namespace
+
+extern "C" int ioctl(int fd, unsigned long request, ...) noexcept {
+  using IoctlFn = int (*)(int, unsigned long, ...);
+  static const IoctlFn real_ioctl = reinterpret_cast<IoctlFn>(dlsym(RTLD_NEXT, "ioctl"));
+  va_list args;
+  va_start(args, request);
+  void* argument = va_arg(args, void*);
+  va_end(args);
+  const int error = g_modem_line_error.load();
+  if (error != 0 && (request == TIOCMBIS || request == TIOCMBIC)) {
+    errno = error;
+    return -1;
+  }
+  return real_ioctl(fd, request, argument);
+}
+
 // posix_tests is linked with --wrap=open: while set, an open opens this file
 // in place of the one asked for (a device swapped after it was checked).
 namespace {
@@ -500,6 +520,15 @@ TEST_F(PosixSerial, AppliesOtherLines) {
   EXPECT_FALSE(plat::SerialSetLineSettings(port_, line));
   line.outx_dsr_flow = false;
   EXPECT_TRUE(plat::SerialSetLineSettings(port_, line));
+
+  // A device without modem lines is no failure (515 is the kernel's ENOIOCTLCMD, which some
+  // drivers let out); a modem line that fails is.
+  line.dtr_enable = true;
+  for (const int error : {ENOTTY, EINVAL, 515, EIO}) {
+    g_modem_line_error = error;
+    EXPECT_EQ(plat::SerialSetLineSettings(port_, line), error != EIO) << error;
+  }
+  g_modem_line_error = 0;
 }
 
 TEST_F(PosixSerial, AppliesEveryStandardRate) {
