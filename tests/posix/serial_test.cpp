@@ -71,6 +71,8 @@ namespace {
 // A device whose writes fail (an adapter gone bad): while it names the
 // device, write() on it fails with EIO.
 std::atomic<dev_t> g_failing_device{0};
+// While not 0, raising or lowering a modem line fails with this error.
+std::atomic<int> g_modem_line_error{0};
 }  // namespace
 
 extern "C" ssize_t write(int fd, const void* bytes, size_t count) {
@@ -84,11 +86,6 @@ extern "C" ssize_t write(int fd, const void* bytes, size_t count) {
   }
   return real_write(fd, bytes, count);
 }
-
-namespace {
-// While not 0, raising or lowering a modem line fails with this error.
-std::atomic<int> g_modem_line_error{0};
-}  // namespace
 
 extern "C" int ioctl(int fd, unsigned long request, ...) noexcept {
   using IoctlFn = int (*)(int, unsigned long, ...);
